@@ -1,0 +1,7 @@
+#include <iostream>
+
+int main()
+{
+  std::cerr << "tessaly: the main window is not built yet\n";
+  return 1;
+}
