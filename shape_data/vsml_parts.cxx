@@ -1,0 +1,140 @@
+#include <shape_data/vsml_parts.h>
+
+#include <algorithm>
+#include <cassert>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <set>
+#include <shape_data/vsml_parts_reader.h>
+
+vsml_parts::vsml_parts() = default;
+
+vsml_parts::~vsml_parts() = default;
+
+const vsml_part& vsml_parts::operator()(int i) const
+{
+  assert(i >= 0 && i < nParts());
+  return parts_[static_cast<std::size_t>(i)];
+}
+
+vsml_part& vsml_parts::operator()(int i)
+{
+  assert(i >= 0 && i < nParts());
+  return parts_[static_cast<std::size_t>(i)];
+}
+
+int vsml_parts::maxIndex() const
+{
+  int m = 0;
+  for (const vsml_part& p : parts_)
+    m = std::max(m, p.maxIndex());
+  return m;
+}
+
+void vsml_parts::setOneToOne(int n)
+{
+  if (n < 0)
+  {
+    std::cerr << "vsml_parts::setOneToOne() Negative number of points: " << n << '\n';
+    return;
+  }
+  if (parts_.empty())
+    parts_.emplace_back();
+  else
+    parts_.erase(parts_.begin() + 1, parts_.end());
+  parts_[0].setOneToOne(n);
+}
+
+void vsml_parts::reindex_for_subset()
+{
+  std::map<int, int> new_index;
+  int next = 0;
+  for (vsml_part& p : parts_)
+  {
+    std::vector<int> idx = p.indices();
+    for (int& i : idx)
+    {
+      const auto it = new_index.find(i);
+      if (it != new_index.end())
+        i = it->second;
+      else
+      {
+        new_index.emplace(i, next);
+        i = next++;
+      }
+    }
+    p.setIndices(idx);
+  }
+}
+
+void vsml_parts::get_subset_indices(std::vector<unsigned>& v) const
+{
+  v.clear();
+  std::size_t total = 0;
+  for (const vsml_part& p : parts_)
+    total += p.indices().size();
+  if (v.capacity() < total)
+    v.reserve(total);
+
+  std::set<int> seen;
+  for (const vsml_part& p : parts_)
+    for (int i : p.indices())
+      if (i >= 0 && seen.insert(i).second)
+        v.push_back(static_cast<unsigned>(i));
+
+  // Repeated indices can leave much unused room; give it back.
+  if (v.capacity() - v.size() > 100)
+    std::vector<unsigned>(v.begin(), v.end()).swap(v);
+}
+
+std::string vsml_parts::is_a() const
+{
+  return "vsml_parts";
+}
+
+void vsml_parts::print_summary(std::ostream& os) const
+{
+  for (const vsml_part& p : parts_)
+  {
+    p.print_summary(os);
+    os << '\n';
+  }
+}
+
+bool vsml_parts::saveFile(const char* path) const
+{
+  assert(path != nullptr);
+  std::ofstream ofs(path);
+  if (!ofs.is_open())
+  {
+    std::cerr << "Unable to open " << path << " for output.\n";
+    return false;
+  }
+  print_summary(ofs);
+  ofs.close();
+  // A full disk shows only here; saying "saved" then would lose the parts.
+  if (ofs.fail())
+  {
+    std::cerr << "Unable to write " << path << ".\n";
+    return false;
+  }
+  return true;
+}
+
+bool vsml_parts::loadFile(const char* path)
+{
+  return RD_ReadParts(path, *this);
+}
+
+std::ostream& operator<<(std::ostream& os, const vsml_parts& p)
+{
+  os << p.is_a() << ": \n";
+  p.print_summary(os);
+  return os;
+}
+
+void vsl_print_summary(std::ostream& os, const vsml_parts& p)
+{
+  os << p;
+}
