@@ -1,0 +1,437 @@
+// The image functions of the cost pipeline, on hand-computed cases.
+#include <cmath>
+#include <limits>
+#include <random>
+#include <gtest/gtest.h>
+#include <vil/algo/vil_exp_filter_1d.h>
+#include <vil/algo/vil_exp_filter_2d.h>
+#include <vil/algo/vil_gradient_rms_3x3.h>
+#include <vil/algo/vil_histogram_equalise.h>
+#include <vil/algo/vil_sobel_3x3.h>
+#include <vil/vil_convert.h>
+#include <vil/vil_fill.h>
+#include <vil/vil_math.h>
+
+namespace
+{
+vil_image_view<vxl_byte> random_bytes(unsigned ni, unsigned nj, unsigned np, unsigned seed)
+{
+  std::mt19937 gen(seed);
+  vil_image_view<vxl_byte> im(ni, nj, np);
+  for (unsigned p = 0; p < np; ++p)
+    for (unsigned j = 0; j < nj; ++j)
+      for (unsigned i = 0; i < ni; ++i) im(i, j, p) = vxl_byte(gen() & 255);
+  return im;
+}
+
+// The filter straight from its definition, for comparison.
+double exp_sum(const std::vector<double>& in, int x, double k)
+{
+  double s = 0;
+  for (int y = 0; y < int(in.size()); ++y) s += std::pow(k, std::abs(x - y)) * in[y];
+  return (1 - k) / (1 + k) * s;
+}
+
+// Same pixel values, bit for bit.
+template <class T>
+bool identical(const vil_image_view<T>& a, const vil_image_view<T>& b)
+{
+  if (a.ni() != b.ni() || a.nj() != b.nj() || a.nplanes() != b.nplanes()) return false;
+  for (unsigned p = 0; p < a.nplanes(); ++p)
+    for (unsigned j = 0; j < a.nj(); ++j)
+      for (unsigned i = 0; i < a.ni(); ++i)
+        if (!(a(i, j, p) == b(i, j, p))) return false;
+  return true;
+}
+}  // namespace
+
+TEST(VilSobel, SingleBrightPixel)
+{
+  vil_image_view<vxl_byte> im(5, 5);
+  im.fill(0);
+  im(2, 2) = 80;
+  vil_image_view<float> g;
+  vil_sobel_3x3(im, g);
+  ASSERT_EQ(g.nplanes(), 2u);
+  ASSERT_EQ(g.ni(), 5u);
+  // The bright pixel is s(i+1, j) of (1, 2): weight 2/8; s(i-1, j) of (3, 2).
+  EXPECT_FLOAT_EQ(g(1, 2, 0), 20.0f);
+  EXPECT_FLOAT_EQ(g(3, 2, 0), -20.0f);
+  EXPECT_FLOAT_EQ(g(1, 1, 0), 10.0f);   // diagonal, weight 1/8
+  EXPECT_FLOAT_EQ(g(3, 3, 0), -10.0f);
+  EXPECT_FLOAT_EQ(g(2, 2, 0), 0.0f);
+  EXPECT_FLOAT_EQ(g(2, 1, 0), 0.0f);    // straight above: no i gradient
+  EXPECT_FLOAT_EQ(g(2, 1, 1), 20.0f);   // j gradient, pixel below is brighter
+  EXPECT_FLOAT_EQ(g(2, 3, 1), -20.0f);
+  EXPECT_FLOAT_EQ(g(1, 1, 1), 10.0f);
+  EXPECT_FLOAT_EQ(g(1, 2, 1), 0.0f);
+  // The outermost ring is 0 although the kernel would reach the pixel.
+  vil_image_view<vxl_byte> edge(4, 4);
+  edge.fill(0);
+  edge(1, 1) = 80;
+  vil_sobel_3x3(edge, g);
+  for (unsigned k = 0; k < 4; ++k)
+    for (unsigned p = 0; p < 2; ++p) {
+      EXPECT_EQ(g(k, 0, p), 0.0f);
+      EXPECT_EQ(g(0, k, p), 0.0f);
+      EXPECT_EQ(g(k, 3, p), 0.0f);
+      EXPECT_EQ(g(3, k, p), 0.0f);
+    }
+  EXPECT_FLOAT_EQ(g(2, 1, 0), -20.0f);
+}
+
+TEST(VilSobel, StepEdgeConstantAndThinImages)
+{
+  vil_image_view<vxl_byte> im(6, 4);
+  for (unsigned j = 0; j < 4; ++j)
+    for (unsigned i = 0; i < 6; ++i) im(i, j) = i >= 3 ? 100 : 0;
+  vil_image_view<float> g;
+  vil_sobel_3x3(im, g);
+  for (unsigned j = 1; j < 3; ++j) {
+    EXPECT_FLOAT_EQ(g(1, j, 0), 0.0f);
+    EXPECT_FLOAT_EQ(g(2, j, 0), 50.0f);  // (100 + 200 + 100) / 8
+    EXPECT_FLOAT_EQ(g(3, j, 0), 50.0f);
+    EXPECT_FLOAT_EQ(g(4, j, 0), 0.0f);
+    for (unsigned i = 0; i < 6; ++i) EXPECT_FLOAT_EQ(g(i, j, 1), 0.0f);
+  }
+  im.fill(77);
+  vil_sobel_3x3(im, g);
+  for (unsigned j = 0; j < 4; ++j)
+    for (unsigned i = 0; i < 6; ++i) EXPECT_EQ(g(i, j, 0) + g(i, j, 1), 0.0f);
+  for (auto size : {std::make_pair(1u, 7u), std::make_pair(7u, 1u), std::make_pair(2u, 2u)}) {
+    vil_image_view<vxl_byte> thin = random_bytes(size.first, size.second, 1, 3);
+    vil_sobel_3x3(thin, g);
+    ASSERT_EQ(g.ni(), size.first);
+    ASSERT_EQ(g.nj(), size.second);
+    for (unsigned j = 0; j < g.nj(); ++j)
+      for (unsigned i = 0; i < g.ni(); ++i) EXPECT_EQ(g(i, j, 0) + g(i, j, 1), 0.0f);
+  }
+}
+
+TEST(VilSobel, PlanesOfColourImageAndSeparateOutputs)
+{
+  vil_image_view<vxl_byte> im(5, 5, 3);
+  im.fill(0);
+  im(2, 2, 1) = 80;  // bright in the middle plane only
+  vil_image_view<float> g;
+  vil_sobel_3x3(im, g);
+  ASSERT_EQ(g.nplanes(), 6u);
+  EXPECT_FLOAT_EQ(g(1, 2, 2), 20.0f);
+  EXPECT_FLOAT_EQ(g(2, 1, 3), 20.0f);
+  for (unsigned p : {0u, 1u, 4u, 5u}) EXPECT_EQ(g(1, 2, p), 0.0f);
+  vil_image_view<float> gi, gj;
+  vil_sobel_3x3(im, gi, gj);
+  ASSERT_EQ(gi.nplanes(), 3u);
+  EXPECT_FLOAT_EQ(gi(1, 2, 1), 20.0f);
+  EXPECT_FLOAT_EQ(gj(2, 3, 1), -20.0f);
+}
+
+TEST(VilMath, RmsOverPlanes)
+{
+  vil_image_view<float> two(2, 1, 2);
+  two(0, 0, 0) = 3;
+  two(0, 0, 1) = 4;
+  two(1, 0, 0) = -6;
+  two(1, 0, 1) = 8;
+  vil_image_view<float> r;
+  vil_math_rms(two, r);
+  ASSERT_EQ(r.nplanes(), 1u);
+  EXPECT_FLOAT_EQ(r(0, 0), std::sqrt(12.5f));  // sqrt((9 + 16) / 2), not 5
+  EXPECT_FLOAT_EQ(r(1, 0), std::sqrt(50.0f));
+  vil_image_view<float> four(1, 1, 4);
+  four(0, 0, 0) = 1;
+  four(0, 0, 1) = 2;
+  four(0, 0, 2) = 3;
+  four(0, 0, 3) = 4;
+  vil_math_rms(four, r);
+  EXPECT_FLOAT_EQ(r(0, 0), std::sqrt(30.0f / 4));
+  vil_image_view<vxl_byte> one(3, 1);
+  one.fill(9);
+  vil_image_view<double> rd;
+  vil_math_rms(one, rd);
+  EXPECT_DOUBLE_EQ(rd(2, 0), 9.0);
+}
+
+TEST(VilMath, ValueRange)
+{
+  vil_image_view<float> im(3, 2, 2);
+  im.fill(1.5f);
+  im(2, 1, 1) = -4;
+  im(0, 1, 0) = 9;
+  float lo, hi;
+  vil_math_value_range(im, lo, hi);
+  EXPECT_EQ(lo, -4.0f);
+  EXPECT_EQ(hi, 9.0f);
+  im(0, 0, 0) = std::numeric_limits<float>::quiet_NaN();  // first pixel
+  vil_math_value_range(im, lo, hi);
+  EXPECT_EQ(lo, -4.0f);
+  EXPECT_EQ(hi, 9.0f);
+  vil_image_view<float> empty;
+  lo = hi = 3;
+  vil_math_value_range(empty, lo, hi);
+  EXPECT_EQ(lo, 0.0f);
+  EXPECT_EQ(hi, 0.0f);
+  vil_image_view<vxl_byte> b(4, 1);
+  b.fill(200);
+  b(3, 0) = 7;
+  vxl_byte blo, bhi;
+  vil_math_value_range(b, blo, bhi);
+  EXPECT_EQ(blo, 7);
+  EXPECT_EQ(bhi, 200);
+}
+
+TEST(VilGradientRms, SameAsSobelThenRms)
+{
+  struct Case { unsigned ni, nj, np; };
+  for (Case c : {Case{37, 23, 1}, Case{16, 9, 3}, Case{11, 13, 4}, Case{1, 9, 1}, Case{9, 1, 3},
+                 Case{3, 3, 2}, Case{2, 5, 1}}) {
+    const vil_image_view<vxl_byte> im = random_bytes(c.ni, c.nj, c.np, c.ni * 100 + c.np);
+    vil_image_view<float> g, expected, fused;
+    vil_sobel_3x3(im, g);
+    vil_math_rms(g, expected);
+    vil_gradient_rms_3x3(im, fused);
+    EXPECT_TRUE(identical(expected, fused)) << c.ni << 'x' << c.nj << 'x' << c.np;
+  }
+  // Interleaved colour (planes adjacent, as many readers give them).
+  const vil_image_view<vxl_byte> planar = random_bytes(12, 10, 3, 5);
+  vil_memory_chunk_sptr mem = std::make_shared<vil_memory_chunk>(12 * 10 * 3, VIL_PIXEL_FORMAT_BYTE);
+  vil_image_view<vxl_byte> inter(mem, static_cast<vxl_byte*>(mem->data()), 12, 10, 3, 3, 36, 1);
+  for (unsigned p = 0; p < 3; ++p)
+    for (unsigned j = 0; j < 10; ++j)
+      for (unsigned i = 0; i < 12; ++i) inter(i, j, p) = planar(i, j, p);
+  vil_image_view<float> a, b;
+  vil_gradient_rms_3x3(planar, a);
+  vil_gradient_rms_3x3(inter, b);
+  EXPECT_TRUE(identical(a, b));
+  // A known value: the step edge gives gi = 50, gj = 0.
+  vil_image_view<vxl_byte> step(6, 4);
+  for (unsigned j = 0; j < 4; ++j)
+    for (unsigned i = 0; i < 6; ++i) step(i, j) = i >= 3 ? 100 : 0;
+  vil_gradient_rms_3x3(step, a);
+  EXPECT_FLOAT_EQ(a(2, 1), std::sqrt(2500.0f / 2));
+  EXPECT_EQ(a(0, 1), 0.0f);
+}
+
+TEST(VilExpFilter1d, MatchesTheSumCutOffAtTheEnds)
+{
+  const double k = 0.75, norm = (1 - k) / (1 + k);
+  // A single bright sample: the kernel itself.
+  std::vector<float> line(9, 0.0f);
+  line[3] = 1.0f;
+  std::vector<float> out(9);
+  vil_exp_filter_1d(line.data(), 1, out.data(), 1, 9, k);
+  for (int x = 0; x < 9; ++x) EXPECT_NEAR(out[x], norm * std::pow(k, std::abs(x - 3)), 1e-7);
+  // A constant line: near 1 in the middle of a long line, less at the ends
+  // because samples outside count 0 and nothing is renormalised.
+  std::vector<float> ones(200, 1.0f), out2(200);
+  vil_exp_filter_1d(ones.data(), 1, out2.data(), 1, 200, k);
+  EXPECT_NEAR(out2[100], 1.0, 1e-6);
+  EXPECT_NEAR(out2[0], norm / (1 - k), 1e-6);  // only the samples after
+  EXPECT_LT(out2[0], 0.6f);
+  // Random data against the definition, with a stride and in place.
+  std::mt19937 gen(7);
+  std::vector<double> in(31), buf(62);
+  for (int x = 0; x < 31; ++x) buf[2 * x] = in[x] = double(gen() % 1000) / 7.0;
+  vil_exp_filter_1d(buf.data(), 2, buf.data(), 2, 31, 0.9);
+  for (int x = 0; x < 31; ++x) EXPECT_NEAR(buf[2 * x], exp_sum(in, x, 0.9), 1e-9);
+  // k = 0 is the identity; one sample gives norm * itself.
+  std::vector<float> id = {1, 5, 2}, id_out(3);
+  vil_exp_filter_1d(id.data(), 1, id_out.data(), 1, 3, 0.0);
+  EXPECT_EQ(id_out, id);
+  float single = 8, single_out = 0;
+  vil_exp_filter_1d(&single, 1, &single_out, 1, 1, 0.5);
+  EXPECT_FLOAT_EQ(single_out, 8 * (0.5 / 1.5));
+}
+
+TEST(VilExpFilter1d, ImageFiltersEveryRowOfEveryPlane)
+{
+  vil_image_view<float> im(7, 2, 3);
+  im.fill(0);
+  im(2, 1, 2) = 4;
+  vil_image_view<float> out;
+  vil_exp_filter_1d(im, out, 0.5);
+  ASSERT_EQ(out.nplanes(), 3u);
+  const double norm = 0.5 / 1.5;
+  EXPECT_NEAR(out(2, 1, 2), 4 * norm, 1e-6);
+  EXPECT_NEAR(out(5, 1, 2), 4 * norm * 0.125, 1e-6);
+  EXPECT_EQ(out(2, 0, 2), 0.0f);
+  EXPECT_EQ(out(2, 1, 1), 0.0f);
+}
+
+TEST(VilExpFilter2d, SeparableKernelAndEdges)
+{
+  const double ki = 0.6, kj = 0.8;
+  const double ni_ = (1 - ki) / (1 + ki), nj_ = (1 - kj) / (1 + kj);
+  // Bright pixel: the product of the two 1-D kernels, also across the
+  // row blocks of the row pass (19 rows: two blocks of 8 and 3 single).
+  vil_image_view<float> im(13, 19);
+  im.fill(0);
+  im(5, 9) = 1000;
+  vil_image_view<float> out;
+  vil_exp_filter_2d(im, out, ki, kj);
+  for (unsigned j = 0; j < 19; ++j)
+    for (unsigned i = 0; i < 13; ++i)
+      ASSERT_NEAR(out(i, j), 1000 * ni_ * nj_ * std::pow(ki, std::abs(int(i) - 5)) *
+                                 std::pow(kj, std::abs(int(j) - 9)),
+                  1e-3)
+          << i << ',' << j;
+  // Random data against the definition, rows then columns.
+  std::mt19937 gen(11);
+  const unsigned n_i = 17, n_j = 10;
+  vil_image_view<float> r(n_i, n_j, 3);
+  for (unsigned p = 0; p < 3; ++p)
+    for (unsigned j = 0; j < n_j; ++j)
+      for (unsigned i = 0; i < n_i; ++i) r(i, j, p) = float(gen() % 256);
+  vil_exp_filter_2d(r, out, ki, kj);
+  for (unsigned p = 0; p < 3; ++p) {
+    std::vector<std::vector<double>> rows(n_j);
+    for (unsigned j = 0; j < n_j; ++j) {
+      std::vector<double> line(n_i);
+      for (unsigned i = 0; i < n_i; ++i) line[i] = r(i, j, p);
+      for (unsigned i = 0; i < n_i; ++i) rows[j].push_back(exp_sum(line, int(i), ki));
+    }
+    for (unsigned i = 0; i < n_i; ++i) {
+      std::vector<double> col(n_j);
+      for (unsigned j = 0; j < n_j; ++j) col[j] = rows[j][i];
+      for (unsigned j = 0; j < n_j; ++j)
+        EXPECT_NEAR(out(i, j, p), exp_sum(col, int(j), kj), 1e-3);
+    }
+  }
+  // The generic path (double) agrees with the float one.
+  vil_image_view<double> rd(n_i, n_j, 3), outd;
+  for (unsigned p = 0; p < 3; ++p)
+    for (unsigned j = 0; j < n_j; ++j)
+      for (unsigned i = 0; i < n_i; ++i) rd(i, j, p) = r(i, j, p);
+  vil_exp_filter_2d(rd, outd, ki, kj);
+  EXPECT_NEAR(outd(4, 4, 1), out(4, 4, 1), 1e-3);
+  // In place gives what a separate destination gives.
+  vil_image_view<float> same = vil_copy_deep(r);
+  vil_exp_filter_2d(same, same, ki, kj);
+  EXPECT_TRUE(identical(same, out));
+}
+
+TEST(VilExpFilter2d, ThinImagesAndConstantImage)
+{
+  const double k = 0.75, norm = (1 - k) / (1 + k);
+  vil_image_view<float> wide(1, 5);  // one column: the i filter sees one sample
+  wide.fill(0);
+  wide(0, 2) = 1;
+  vil_image_view<float> out;
+  vil_exp_filter_2d(wide, out, k, k);
+  EXPECT_NEAR(out(0, 2), norm * norm, 1e-7);
+  EXPECT_NEAR(out(0, 4), norm * norm * k * k, 1e-7);
+  vil_image_view<float> high(5, 1);
+  high.fill(0);
+  high(1, 0) = 1;
+  vil_exp_filter_2d(high, out, k, k);
+  EXPECT_NEAR(out(1, 0), norm * norm, 1e-7);
+  EXPECT_NEAR(out(4, 0), norm * norm * k * k * k, 1e-7);
+  vil_image_view<float> flat(300, 300);
+  flat.fill(2);
+  vil_exp_filter_2d(flat, out, 0.5, 0.5);
+  EXPECT_NEAR(out(150, 150), 2.0, 1e-5);
+  const double edge = (0.5 / 1.5) / (1 - 0.5);  // one side only: 2/3
+  EXPECT_NEAR(out(0, 0), 2.0 * edge * edge, 1e-5);
+  // Byte results round once, at the end.
+  vil_image_view<vxl_byte> b(40, 40), bout;
+  b.fill(200);
+  vil_exp_filter_2d(b, bout, 0.5, 0.5);
+  EXPECT_EQ(bout(20, 20), 199);  // 199.99..., truncated
+  EXPECT_EQ(bout(0, 20), 133);   // 200 * 2/3
+}
+
+TEST(VilConvert, StretchRangeTruncates)
+{
+  vil_image_view<float> im(4, 1, 2);  // the range spans both planes
+  im.fill(1);
+  im(1, 0, 0) = 2;
+  im(2, 0, 1) = 3.5f;
+  im(3, 0, 1) = 5;
+  vil_image_view<vxl_byte> out;
+  vil_convert_stretch_range(im, out);
+  ASSERT_EQ(out.nplanes(), 2u);
+  EXPECT_EQ(out(0, 0, 0), 0);
+  EXPECT_EQ(out(1, 0, 0), 63);   // 63.75
+  EXPECT_EQ(out(2, 0, 1), 159);  // 159.375
+  EXPECT_EQ(out(3, 0, 1), 255);
+  // hi - lo in float, then 255 / that in double: the brightest pixel of
+  // this range comes out as 254.
+  vil_image_view<float> tight(2, 1);
+  tight(0, 0) = 0.1f;
+  tight(1, 0) = 0.3f;
+  vil_convert_stretch_range(tight, out);
+  EXPECT_EQ(out(0, 0), 0);
+  EXPECT_EQ(out(1, 0), 254);
+  tight.fill(3);
+  vil_convert_stretch_range(tight, out);
+  EXPECT_EQ(out(0, 0), 0);
+  EXPECT_EQ(out(1, 0), 0);
+  // A NaN pixel is skipped by the range and shown black.
+  vil_image_view<float> three(3, 1);
+  three(0, 0) = 0;
+  three(1, 0) = std::numeric_limits<float>::quiet_NaN();
+  three(2, 0) = 10;
+  vil_convert_stretch_range(three, out);
+  EXPECT_EQ(out(0, 0), 0);
+  EXPECT_EQ(out(1, 0), 0);
+  EXPECT_EQ(out(2, 0), 255);
+}
+
+TEST(VilFill, DiskIsStrictlyInsideTheRadius)
+{
+  vil_image_view<vxl_byte> im(5, 5, 2);
+  im.fill(0);
+  vil_fill_disk(im, 2.0, 2.0, 1.0, vxl_byte(9));
+  unsigned count = 0;
+  for (unsigned j = 0; j < 5; ++j)
+    for (unsigned i = 0; i < 5; ++i) count += im(i, j, 0) == 9;
+  EXPECT_EQ(count, 1u);  // neighbours at distance exactly 1 stay
+  EXPECT_EQ(im(2, 2, 1), 9);
+  vil_fill_disk(im, 2.0, 2.0, 1.5, vxl_byte(7));
+  count = 0;
+  for (unsigned j = 0; j < 5; ++j)
+    for (unsigned i = 0; i < 5; ++i) count += im(i, j, 1) == 7;
+  EXPECT_EQ(count, 9u);  // 3x3: diagonals at sqrt 2 < 1.5
+  // Partly and wholly outside, and nonsense centres: no writes outside.
+  vil_image_view<vxl_byte> small(4, 3);
+  small.fill(0);
+  vil_fill_disk(small, -1.0, 1.0, 2.0, vxl_byte(1));
+  EXPECT_EQ(small(0, 1), 1);
+  EXPECT_EQ(small(0, 0), 1);   // distance^2 = 2 < 4
+  EXPECT_EQ(small(1, 1), 0);   // distance 2, not below
+  vil_fill_disk(small, 1e300, -1e300, 5.0, vxl_byte(2));
+  vil_fill_disk(small, std::nan(""), 1.0, 5.0, vxl_byte(2));
+  vil_fill_disk(small, 1.0, 1.0, -3.0, vxl_byte(2));
+  for (unsigned j = 0; j < 3; ++j)
+    for (unsigned i = 0; i < 4; ++i) EXPECT_NE(small(i, j), 2);
+  vil_fill_disk(small, 1.5, 1.0, 100.0, vxl_byte(3));
+  for (unsigned j = 0; j < 3; ++j)
+    for (unsigned i = 0; i < 4; ++i) EXPECT_EQ(small(i, j), 3);
+}
+
+TEST(VilHistogramEqualise, SpreadsValuesByFrequency)
+{
+  vil_image_view<vxl_byte> im(4, 1);
+  im(0, 0) = 10;
+  im(1, 0) = 10;
+  im(2, 0) = 20;
+  im(3, 0) = 30;
+  vil_histogram_equalise(im);
+  EXPECT_EQ(im(0, 0), 0);
+  EXPECT_EQ(im(1, 0), 0);
+  EXPECT_EQ(im(2, 0), 127);  // 255 * (3 - 2) / (4 - 2)
+  EXPECT_EQ(im(3, 0), 255);
+  vil_image_view<vxl_byte> flat(3, 3);
+  flat.fill(90);
+  vil_histogram_equalise(flat);
+  EXPECT_EQ(flat(1, 1), 90);
+  vil_image_view<vxl_byte> planes(2, 1, 2);  // one histogram over all planes
+  planes(0, 0, 0) = 5;
+  planes(1, 0, 0) = 5;
+  planes(0, 0, 1) = 6;
+  planes(1, 0, 1) = 200;
+  vil_histogram_equalise(planes);
+  EXPECT_EQ(planes(0, 0, 0), 0);
+  EXPECT_EQ(planes(0, 0, 1), 127);
+  EXPECT_EQ(planes(1, 0, 1), 255);
+}
