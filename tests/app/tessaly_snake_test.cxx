@@ -6,6 +6,10 @@
 #include <random>
 #include <vector>
 #include <gtest/gtest.h>
+#include <vil/algo/vil_exp_filter_2d.h>
+#include <vil/algo/vil_sobel_3x3.h>
+#include <vil/vil_fill.h>
+#include <vil/vil_math.h>
 
 namespace
 {
@@ -294,4 +298,43 @@ TEST(ResampleCurveDeathTest, SpacingMustBePositive)
   const vimt_image_2d_of<float> zeros = zero_image(4, 4);
   pts_t pts = {pt(0, 0), pt(9, 0), pt(9, 9)};
   EXPECT_DEATH(one_snake_iteration(pts, zeros, 1.0f, -1.0, 0.5, 1, 0.9), "spacing");
+}
+
+// ---------------------------------------------------------------- a whole run
+
+TEST(SnakeRun, TriangleConvergesOnTheDiscOfTheStartImage)
+{
+  // The start image: a bright rectangle and a bright disc on a dark ground.
+  vil_image_view<vxl_byte> image(250, 250);
+  image.fill(30);
+  for (unsigned j = 80; j <= 160; ++j)
+    for (unsigned i = 50; i <= 110; ++i) image(i, j) = 250;
+  vil_fill_disk(image, 170.0, 125.0, 40.0, vxl_byte(250));
+
+  // Its cost: gradient magnitude smoothed twice in each direction, k = 0.75.
+  vil_image_view<float> grad, work;
+  vil_sobel_3x3(image, grad);
+  vimt_image_2d_of<float> cost;
+  vil_math_rms<float, float>(grad, cost.image());
+  vil_exp_filter_2d<float, float, double>(cost.image(), work, 0.75, 0.75);
+  vil_exp_filter_2d<float, float, double>(work, cost.image(), 0.75, 0.75);
+  float min_cost = 0, max_cost = 0;
+  vil_math_value_range(cost.image(), min_cost, max_cost);
+  ASSERT_GT(max_cost, 0.0f);
+
+  // Ten passes of resampling and ten steps, as "Run Snake" does.
+  pts_t pts = {pt(170, 70), pt(230, 160), pt(120, 170)};
+  for (int pass = 0; pass < 10; ++pass) {
+    resample_curve(pts, pts, 5.0, 50);
+    for (int k = 0; k < 10; ++k) one_snake_iteration(pts, cost, max_cost, 5.0, 0.5, 1, 0.9);
+  }
+
+  ASSERT_GE(pts.size(), 20u);
+  double sum = 0;
+  for (const pt& p : pts) {
+    const double off = std::abs((p - pt(170, 125)).length() - 40.0);
+    EXPECT_LT(off, 2.5) << p;
+    sum += off;
+  }
+  EXPECT_LT(sum / pts.size(), 1.5);
 }
