@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cassert>
 #include <iostream>
+#include <vsl/vsl_binary_io.h>
+#include <vsl/vsl_vector_io.h>
 
 vsml_part::vsml_part()
   : max_index_(-1), jagged_(1), form_(OpenBoundary), name_("Part0")
@@ -82,6 +84,58 @@ void vsml_part::print_summary(std::ostream& os) const
   if (form_ != SetOfPoints)
     os << (jagged_ != 0 ? "    jagged\n" : "    smooth\n");
   os << "}\n\n";
+}
+
+void vsml_part::b_write(vsl_b_ostream& bfs) const
+{
+  vsl_b_write(bfs, version_no());
+  vsl_b_write(bfs, index_);
+  vsl_b_write(bfs, max_index_);
+  vsl_b_write(bfs, jagged_);
+  vsl_b_write(bfs, static_cast<int>(form_));
+  vsl_b_write(bfs, name_);
+}
+
+void vsml_part::b_read(vsl_b_istream& bfs)
+{
+  if (!bfs)
+    return;
+  short version;
+  vsl_b_read(bfs, version);
+  if (!bfs)
+    return;
+  if (version != 1)
+  {
+    std::cerr << "vsml_part::b_read() Unexpected version number " << version << '\n';
+    bfs.is().setstate(std::ios::badbit);
+    return;
+  }
+  // Read into locals so that a record broken half way changes nothing.
+  std::vector<int> index;
+  int max_index = 0, jagged = 0, form = 0;
+  std::string name;
+  vsl_b_read(bfs, index);
+  vsl_b_read(bfs, max_index);
+  vsl_b_read(bfs, jagged);
+  vsl_b_read(bfs, form);
+  vsl_b_read(bfs, name);
+  if (!bfs)
+    return;
+  index_.swap(index);
+  max_index_ = max_index;
+  jagged_ = jagged;
+  form_ = static_cast<CurveForm>(form);
+  name_.swap(name);
+}
+
+void vsl_b_write(vsl_b_ostream& bfs, const vsml_part& p)
+{
+  p.b_write(bfs);
+}
+
+void vsl_b_read(vsl_b_istream& bfs, vsml_part& p)
+{
+  p.b_read(bfs);
 }
 
 std::ostream& operator<<(std::ostream& os, const vsml_part& p)

@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+class vsl_b_istream;
+class vsl_b_ostream;
+
 class vsml_part
 {
  public:
@@ -52,6 +55,10 @@ class vsml_part
   virtual std::string is_a() const;
   // The text layout that is also the layout of a .parts file.
   virtual void print_summary(std::ostream& os) const;
+  virtual void b_write(vsl_b_ostream& bfs) const;
+  // An unknown version or a malformed field is reported, puts bfs into its
+  // bad state and leaves the part as it was.
+  virtual void b_read(vsl_b_istream& bfs);
 
  private:
   std::vector<int> index_;
@@ -61,6 +68,8 @@ class vsml_part
   std::string name_;
 };
 
+void vsl_b_write(vsl_b_ostream& bfs, const vsml_part& p);
+void vsl_b_read(vsl_b_istream& bfs, vsml_part& p);
 std::ostream& operator<<(std::ostream& os, const vsml_part& p);
 void vsl_print_summary(std::ostream& os, const vsml_part& p);
 

@@ -7,6 +7,9 @@
 #include <map>
 #include <set>
 #include <shape_data/vsml_parts_reader.h>
+#include <vsl/vsl_binary_io.h>
+#include <vsl/vsl_indent.h>
+#include <vsl/vsl_vector_io.h>
 
 vsml_parts::vsml_parts() = default;
 
@@ -102,6 +105,33 @@ void vsml_parts::print_summary(std::ostream& os) const
   }
 }
 
+void vsml_parts::b_write(vsl_b_ostream& bfs) const
+{
+  vsl_b_write(bfs, version_no());
+  vsl_b_write(bfs, parts_);
+}
+
+void vsml_parts::b_read(vsl_b_istream& bfs)
+{
+  if (!bfs)
+    return;
+  short version;
+  vsl_b_read(bfs, version);
+  if (!bfs)
+    return;
+  if (version != 1)
+  {
+    std::cerr << "vsml_parts::b_read() Unexpected version number " << version << '\n';
+    bfs.is().setstate(std::ios::badbit);
+    return;
+  }
+  std::vector<vsml_part> parts;
+  vsl_b_read(bfs, parts);
+  if (!bfs)
+    return;
+  parts_.swap(parts);
+}
+
 bool vsml_parts::saveFile(const char* path) const
 {
   assert(path != nullptr);
@@ -130,8 +160,20 @@ bool vsml_parts::loadFile(const char* path)
 std::ostream& operator<<(std::ostream& os, const vsml_parts& p)
 {
   os << p.is_a() << ": \n";
+  vsl_indent_inc(os);
   p.print_summary(os);
+  vsl_indent_dec(os);
   return os;
+}
+
+void vsl_b_write(vsl_b_ostream& bfs, const vsml_parts& p)
+{
+  p.b_write(bfs);
+}
+
+void vsl_b_read(vsl_b_istream& bfs, vsml_parts& p)
+{
+  p.b_read(bfs);
 }
 
 void vsl_print_summary(std::ostream& os, const vsml_parts& p)

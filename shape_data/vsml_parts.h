@@ -37,6 +37,10 @@ class vsml_parts
   virtual std::string is_a() const;
   // Every part's text layout followed by an empty line.
   virtual void print_summary(std::ostream& os) const;
+  virtual void b_write(vsl_b_ostream& bfs) const;
+  // An unknown version or a malformed part is reported, puts bfs into its
+  // bad state and leaves the collection as it was.
+  virtual void b_read(vsl_b_istream& bfs);
 
   // Writes the text layout to path (replacing the file).  False, with a
   // message on std::cerr, when the file cannot be opened or written.
@@ -49,6 +53,9 @@ class vsml_parts
   std::vector<vsml_part> parts_;
 };
 
+void vsl_b_write(vsl_b_ostream& bfs, const vsml_parts& p);
+void vsl_b_read(vsl_b_istream& bfs, vsml_parts& p);
+// The class name, then the parts with the vsl indentation raised by one.
 std::ostream& operator<<(std::ostream& os, const vsml_parts& p);
 void vsl_print_summary(std::ostream& os, const vsml_parts& p);
 
