@@ -223,11 +223,15 @@ TEST(VsmlPartIO, FuzzRandomAndTruncatedStreams)
     std::string bytes = trial % 2 ? full : kHeader + std::string("\x81\x82\x82\x00", 4);
     // Flip a few bytes of a valid stream, or append random ones.
     if (trial % 2)
+    {
       for (int k = 0; k < 1 + static_cast<int>(rng() % 3); ++k)
         bytes[kHeader.size() + rng() % (bytes.size() - kHeader.size())] = static_cast<char>(rng() % 256);
+    }
     else
+    {
       for (int k = 0, len = static_cast<int>(rng() % 64); k < len; ++k)
         bytes += static_cast<char>(rng() % 256);
+    }
     vsml_parts parts = before;
     if (read_from(bytes, parts, err))
       ++good_reads;
@@ -237,7 +241,9 @@ TEST(VsmlPartIO, FuzzRandomAndTruncatedStreams)
     vsml_part part;
     const vsml_part part_was = part;
     if (!read_from(bytes.substr(0, kHeader.size()) + bytes.substr(kHeader.size() + 4), part, err))
+    {
       EXPECT_EQ(part, part_was) << trial;
+    }
   }
   EXPECT_GT(good_reads, 0);
 }
