@@ -1,0 +1,187 @@
+#include <qvwr/qvwr_transform_image.h>
+
+#include <cmath>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <vector>
+
+#include <vil/vil_histogram_equalise.h>
+#include <vil/vil_image_view.h>
+
+namespace
+{
+// Rounds half away from zero.  Values far outside any widget are first
+// brought into int range (they are clipped to the widget afterwards), and a
+// NaN reports failure, so no conversion is ever undefined.
+bool display_round(double v, int& out)
+{
+  if (std::isnan(v)) return false;
+  const double lim = 1.0e9;
+  if (v > lim) v = lim;
+  if (v < -lim) v = -lim;
+  out = v >= 0.0 ? int(v + 0.5) : int(v - 0.5);
+  return true;
+}
+
+// Memory offset of the source pixel for each output position along one
+// axis.  Positions start at the last output pixel (last + 0.5) and go down
+// by one subtraction of step per pixel; truncation then picks the nearest
+// source pixel.  Inside the display area the positions lie in the image;
+// the clamp keeps any other caller (or rounding at the edge) inside it too.
+void source_offsets(std::vector<std::ptrdiff_t>& out, int n_out, double last, double step,
+                    unsigned n_src, std::ptrdiff_t src_step)
+{
+  out.resize(std::size_t(n_out));
+  const double hi = double(n_src) - 1.0;
+  double pos = last + 0.5;
+  for (int k = n_out - 1; k >= 0; --k) {
+    double v = pos;
+    if (!(v >= 0.0))  // below the image, or NaN
+      v = 0.0;
+    else if (v > hi)
+      v = hi;
+    out[std::size_t(k)] = std::ptrdiff_t(v) * src_step;
+    pos -= step;
+  }
+}
+
+// The sampling grid of an image-to-output transform: column and row
+// offsets into the image's memory.  Every row uses the same column
+// positions, so they are computed once.
+struct sample_grid
+{
+  std::vector<std::ptrdiff_t> cols, rows;
+
+  sample_grid(int ni, int nj, const vil_image_view<vxl_byte>& im, const vimt_transform_2d& i2a)
+  {
+    const vimt_transform_2d inv = i2a.inverse();
+    const vgl_point_2d<double> origin(0.0, 0.0);
+    const double step_x = inv.delta(origin, vgl_vector_2d<double>(1.0, 0.0)).x();
+    const double step_y = inv.delta(origin, vgl_vector_2d<double>(0.0, 1.0)).y();
+    const vgl_point_2d<double> last = inv(ni - 1, nj - 1);
+    source_offsets(cols, ni, last.x(), step_x, im.ni(), im.istep());
+    source_offsets(rows, nj, last.y(), step_y, im.nj(), im.jstep());
+  }
+};
+}  // namespace
+
+vgl_box_2d<int> qvwr_transform_image::displayArea(int display_width, int display_height,
+                                                  const vgl_box_2d<int>& image_box,
+                                                  vimt_transform_2d& i2d)
+{
+  const vgl_point_2d<double> corners[4] = {
+      i2d(image_box.min_x(), image_box.min_y()), i2d(image_box.max_x(), image_box.min_y()),
+      i2d(image_box.max_x(), image_box.max_y()), i2d(image_box.min_x(), image_box.max_y())};
+  double xmin = corners[0].x(), xmax = xmin;
+  double ymin = corners[0].y(), ymax = ymin;
+  for (int k = 1; k < 4; ++k) {
+    const double x = corners[k].x(), y = corners[k].y();
+    if (x < xmin) xmin = x;
+    if (x > xmax) xmax = x;
+    if (y < ymin) ymin = y;
+    if (y > ymax) ymax = y;
+  }
+
+  // Half a display pixel in on every side: from the first pixel centre to
+  // the last, so each output pixel's nearest image pixel is in the image.
+  int x0, y0, x1, y1;
+  if (!display_round(xmin + 0.5, x0) || !display_round(ymin + 0.5, y0) ||
+      !display_round(xmax - 0.5, x1) || !display_round(ymax - 0.5, y1))
+    return vgl_box_2d<int>();
+
+  // The last row allowed is display_height itself, one below the widget.
+  const int X0 = x0 > 0 ? x0 : 0;
+  const int Y0 = y0 > 0 ? y0 : 0;
+  const int X1 = x1 < display_width - 1 ? x1 : display_width - 1;
+  const int Y1 = y1 < display_height ? y1 : display_height;
+  if (X1 < X0 || Y1 < Y0) return vgl_box_2d<int>();
+
+  vgl_box_2d<int> area;
+  area.set_min_point(vgl_point_2d<int>(X0, Y0));
+  area.set_max_point(vgl_point_2d<int>(X1, Y1));
+  return area;
+}
+
+void qvwr_transform_image::transform(unsigned char** rows, int ni, int nj,
+                                     const vimt_image_2d_of<vxl_byte>& image,
+                                     const vimt_transform_2d& i2a, bool /*interpolate*/,
+                                     bool hist_eq)
+{
+  if (i2a.form() != vimt_transform_2d::Identity && i2a.form() != vimt_transform_2d::ZoomOnly) {
+    std::cerr << "qvwr_transform_image::transform() "
+              << "Can't cope with affine/projective transformations yet. Sorry" << std::endl;
+    std::abort();
+  }
+  // Interpolated and plain display are the same nearest-neighbour picture.
+  zoomNNBP(rows, ni, nj, image, i2a, hist_eq);
+}
+
+void qvwr_transform_image::zoomNNBP(unsigned char** rows, int ni, int nj,
+                                    const vimt_image_2d_of<vxl_byte>& image,
+                                    const vimt_transform_2d& i2a, bool hist_eq)
+{
+  const unsigned np = image.nplanes();
+  if (np == 1 || np == 2) {
+    zoomNNBP1(rows, ni, nj, image, i2a, hist_eq);
+  } else if (np == 3 || np == 4) {
+    // A fourth plane is alpha (a PNG with transparency): show the colour.
+    zoomNNBP3(rows, ni, nj, image, i2a);
+  } else {
+    std::cerr << "qvwr_transform_image::zoomNNBP()" << std::endl
+              << "Can't cope with " << np << " planes." << std::endl;
+  }
+}
+
+void qvwr_transform_image::zoomNNBP1(unsigned char** rows, int ni, int nj,
+                                     const vimt_image_2d_of<vxl_byte>& image,
+                                     const vimt_transform_2d& i2a, bool hist_eq)
+{
+  const vil_image_view<vxl_byte>& im = image.image();
+  const vxl_byte* base = &im(0, 0, 0);
+  if (ni <= 0 || nj <= 0) return;
+  const sample_grid grid(ni, nj, im, i2a);
+  const std::ptrdiff_t* cols = grid.cols.data();
+
+  if (!hist_eq) {
+    for (int j = 0; j < nj; ++j) {
+      const vxl_byte* src = base + grid.rows[std::size_t(j)];
+      unsigned char* out = rows[j];
+      for (int i = 0; i < ni; ++i) out[i] = src[cols[i]];
+    }
+    return;
+  }
+
+  // Equalisation needs the whole display-sized picture first.
+  vil_image_view<vxl_byte> tmp(unsigned(ni), unsigned(nj), 1);
+  for (int j = 0; j < nj; ++j) {
+    const vxl_byte* src = base + grid.rows[std::size_t(j)];
+    vxl_byte* out = tmp.top_left_ptr() + j * tmp.jstep();
+    for (int i = 0; i < ni; ++i) out[i] = src[cols[i]];
+  }
+  vil_histogram_equalise(tmp);
+  for (int j = 0; j < nj; ++j)
+    std::memcpy(rows[j], tmp.top_left_ptr() + j * tmp.jstep(), std::size_t(ni));
+}
+
+void qvwr_transform_image::zoomNNBP3(unsigned char** rows, int ni, int nj,
+                                     const vimt_image_2d_of<vxl_byte>& image,
+                                     const vimt_transform_2d& i2a)
+{
+  const vil_image_view<vxl_byte>& im = image.image();
+  const vxl_byte* base = &im(0, 0, 0);
+  if (ni <= 0 || nj <= 0) return;
+  const sample_grid grid(ni, nj, im, i2a);
+  const std::ptrdiff_t* cols = grid.cols.data();
+  const std::ptrdiff_t ps = im.planestep(), ps2 = 2 * im.planestep();
+
+  for (int j = 0; j < nj; ++j) {
+    const vxl_byte* src = base + grid.rows[std::size_t(j)];
+    vxl_uint_32* out = reinterpret_cast<vxl_uint_32*>(rows[j]);
+    for (int i = 0; i < ni; ++i) {
+      const vxl_byte* p = src + cols[i];
+      out[i] = (vxl_uint_32(p[0]) << 16) | (vxl_uint_32(p[ps]) << 8) | vxl_uint_32(p[ps2]);
+    }
+  }
+}
