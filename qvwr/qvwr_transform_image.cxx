@@ -7,7 +7,7 @@
 #include <iostream>
 #include <vector>
 
-#include <vil/vil_histogram_equalise.h>
+#include <vil/algo/vil_histogram_equalise.h>
 #include <vil/vil_image_view.h>
 
 namespace

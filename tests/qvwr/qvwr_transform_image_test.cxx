@@ -6,7 +6,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <vil/vil_histogram_equalise.h>
+#include <vil/algo/vil_histogram_equalise.h>
 
 namespace
 {
