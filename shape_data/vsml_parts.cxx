@@ -135,6 +135,15 @@ void vsml_parts::b_read(vsl_b_istream& bfs)
 bool vsml_parts::saveFile(const char* path) const
 {
   assert(path != nullptr);
+  // The layout has no escape for a double quote: such a name would cut the
+  // file short when it is read back, so nothing is written.
+  for (const vsml_part& p : parts_)
+    if (p.name().find('"') != std::string::npos)
+    {
+      std::cerr << "Unable to save " << path << ": the part name " << p.name()
+                << " holds a double quote.\n";
+      return false;
+    }
   std::ofstream ofs(path);
   if (!ofs.is_open())
   {

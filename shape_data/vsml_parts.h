@@ -43,7 +43,8 @@ class vsml_parts
   virtual void b_read(vsl_b_istream& bfs);
 
   // Writes the text layout to path (replacing the file).  False, with a
-  // message on std::cerr, when the file cannot be opened or written.
+  // message on std::cerr, when the file cannot be opened or written, or
+  // when a name holds a double quote (which could not be read back).
   bool saveFile(const char* path) const;
   // Reads a .parts text file; false when it cannot be opened or a block in
   // it is malformed (the blocks before the bad one are kept).

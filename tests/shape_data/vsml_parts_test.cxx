@@ -193,11 +193,24 @@ TEST(VsmlParts, SaveFile)
   std::ostringstream expected;
   parts.print_summary(expected);
   EXPECT_EQ(read_file(path), expected.str());
-  std::remove(path.c_str());
 
   testing::internal::CaptureStderr();
   EXPECT_FALSE(parts.saveFile("/nonexistent-dir/x.parts"));
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "Unable to open /nonexistent-dir/x.parts for output.\n");
+
+  // A name with a double quote could not be read back: the file is left alone.
+  {
+    std::ofstream old(path);
+    old << "kept";
+  }
+  parts.parts().push_back(make_part("say \"hi\"", {3}, vsml_part::OpenBoundary, false));
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(parts.saveFile(path.c_str()));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Unable to save " + path + ": the part name say \"hi\" holds a double quote.\n");
+  EXPECT_EQ(read_file(path), "kept");
+  std::remove(path.c_str());
+  parts.parts().pop_back();
 
   // A write that fails (a full disk) is not reported as saved.
   std::ifstream full_dev("/dev/full");
