@@ -1,0 +1,599 @@
+// Loading and saving image files: round trips, hostile files, the size
+// limit, and what the real test files give.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <vil/vil_image_view.h>
+#include <vil/vil_load.h>
+#include <vil/vil_save.h>
+#include "test_data.h"
+
+namespace
+{
+typedef std::vector<unsigned char> bytes;
+
+// A 16 x 8 colour JPEG written by libjpeg (quality 90): red rises along i,
+// green along j, blue is 100.
+const unsigned char small_jpeg[] = {
+  0xff, 0xd8, 0xff, 0xe0, 0x00, 0x10, 0x4a, 0x46, 0x49, 0x46, 0x00, 0x01,
+  0x01, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00, 0xff, 0xdb, 0x00, 0x43,
+  0x00, 0x03, 0x02, 0x02, 0x03, 0x02, 0x02, 0x03, 0x03, 0x03, 0x03, 0x04,
+  0x03, 0x03, 0x04, 0x05, 0x08, 0x05, 0x05, 0x04, 0x04, 0x05, 0x0a, 0x07,
+  0x07, 0x06, 0x08, 0x0c, 0x0a, 0x0c, 0x0c, 0x0b, 0x0a, 0x0b, 0x0b, 0x0d,
+  0x0e, 0x12, 0x10, 0x0d, 0x0e, 0x11, 0x0e, 0x0b, 0x0b, 0x10, 0x16, 0x10,
+  0x11, 0x13, 0x14, 0x15, 0x15, 0x15, 0x0c, 0x0f, 0x17, 0x18, 0x16, 0x14,
+  0x18, 0x12, 0x14, 0x15, 0x14, 0xff, 0xdb, 0x00, 0x43, 0x01, 0x03, 0x04,
+  0x04, 0x05, 0x04, 0x05, 0x09, 0x05, 0x05, 0x09, 0x14, 0x0d, 0x0b, 0x0d,
+  0x14, 0x14, 0x14, 0x14, 0x14, 0x14, 0x14, 0x14, 0x14, 0x14, 0x14, 0x14,
+  0x14, 0x14, 0x14, 0x14, 0x14, 0x14, 0x14, 0x14, 0x14, 0x14, 0x14, 0x14,
+  0x14, 0x14, 0x14, 0x14, 0x14, 0x14, 0x14, 0x14, 0x14, 0x14, 0x14, 0x14,
+  0x14, 0x14, 0x14, 0x14, 0x14, 0x14, 0x14, 0x14, 0x14, 0x14, 0x14, 0x14,
+  0x14, 0x14, 0xff, 0xc0, 0x00, 0x11, 0x08, 0x00, 0x08, 0x00, 0x10, 0x03,
+  0x01, 0x22, 0x00, 0x02, 0x11, 0x01, 0x03, 0x11, 0x01, 0xff, 0xc4, 0x00,
+  0x15, 0x00, 0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+  0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x07, 0xff, 0xc4, 0x00, 0x19,
+  0x10, 0x00, 0x01, 0x05, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+  0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x06, 0x08, 0x24, 0x32, 0xa2, 0xff,
+  0xc4, 0x00, 0x14, 0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+  0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x06, 0xff, 0xc4, 0x00,
+  0x1d, 0x11, 0x00, 0x01, 0x03, 0x05, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00,
+  0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x05, 0x00, 0x06, 0x23, 0x07, 0x21,
+  0x22, 0x31, 0x51, 0xf0, 0xff, 0xda, 0x00, 0x0c, 0x03, 0x01, 0x00, 0x02,
+  0x11, 0x03, 0x11, 0x00, 0x3f, 0x00, 0x92, 0x24, 0xda, 0xa5, 0x21, 0xe4,
+  0xb3, 0x24, 0xda, 0xa5, 0x21, 0xe4, 0x00, 0x09, 0x97, 0x39, 0x3b, 0xc8,
+  0x8b, 0x53, 0x67, 0x89, 0x8c, 0x25, 0xe7, 0xb6, 0xbf, 0xff, 0xd9
+};
+
+std::string temp_path(const std::string& name)
+{
+  return ::testing::TempDir() + "vil_load_test_" + name;
+}
+
+void write_file(const std::string& path, const bytes& data)
+{
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
+}
+
+void write_file(const std::string& path, const std::string& text)
+{
+  write_file(path, bytes(text.begin(), text.end()));
+}
+
+bytes read_file(const std::string& path)
+{
+  std::ifstream in(path, std::ios::binary);
+  return bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Loads a file that must be refused: a null pointer and exactly one line on
+// the standard error stream that names the file.
+::testing::AssertionResult refused(const std::string& path)
+{
+  ::testing::internal::CaptureStderr();
+  const vil_image_view_base_sptr im = vil_load(path);
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  if (im) return ::testing::AssertionFailure() << path << " was loaded";
+  if (std::count(err.begin(), err.end(), '\n') != 1 || err.back() != '\n')
+    return ::testing::AssertionFailure() << "not one line: \"" << err << '"';
+  if (err.find(path) == std::string::npos)
+    return ::testing::AssertionFailure() << "line does not name the file: " << err;
+  return ::testing::AssertionSuccess() << err;
+}
+
+std::string refusal_line(const std::string& path)
+{
+  ::testing::internal::CaptureStderr();
+  vil_load(path);
+  return ::testing::internal::GetCapturedStderr();
+}
+
+template <class T>
+vil_image_view<T> pattern(unsigned ni, unsigned nj, unsigned np, unsigned mul)
+{
+  vil_image_view<T> v(ni, nj, np);
+  for (unsigned p = 0; p < np; ++p)
+    for (unsigned j = 0; j < nj; ++j)
+      for (unsigned i = 0; i < ni; ++i) v(i, j, p) = T((i * 7 + j * 13 + p * 29) * mul);
+  return v;
+}
+
+template <class T>
+::testing::AssertionResult same_pixels(const vil_image_view<T>& a, const vil_image_view<T>& b)
+{
+  if (a.ni() != b.ni() || a.nj() != b.nj() || a.nplanes() != b.nplanes())
+    return ::testing::AssertionFailure() << "sizes differ: " << a.ni() << 'x' << a.nj() << 'x'
+                                         << a.nplanes() << " and " << b.ni() << 'x' << b.nj()
+                                         << 'x' << b.nplanes();
+  for (unsigned p = 0; p < a.nplanes(); ++p)
+    for (unsigned j = 0; j < a.nj(); ++j)
+      for (unsigned i = 0; i < a.ni(); ++i)
+        if (a(i, j, p) != b(i, j, p))
+          return ::testing::AssertionFailure() << "pixel " << i << ',' << j << ',' << p;
+  return ::testing::AssertionSuccess();
+}
+
+void put16(bytes& b, unsigned v) { b.push_back(v & 255); b.push_back((v >> 8) & 255); }
+void put32(bytes& b, unsigned v) { put16(b, v & 0xffff); put16(b, v >> 16); }
+
+// A little-endian uncompressed TIFF of ni x nj grey bytes (value i + 10 j),
+// in one strip.
+bytes make_tiff(unsigned ni, unsigned nj, unsigned claimed_ni = 0)
+{
+  bytes b = {'I', 'I', 42, 0};
+  const unsigned data = 8, n = ni * nj;
+  const unsigned ifd = data + n + (n & 1);
+  put32(b, ifd);
+  for (unsigned j = 0; j < nj; ++j)
+    for (unsigned i = 0; i < ni; ++i) b.push_back((unsigned char)(i + 10 * j));
+  if (n & 1) b.push_back(0);
+  struct entry { unsigned tag, type, value; };
+  const entry entries[] = {{256, 4, claimed_ni ? claimed_ni : ni}, {257, 4, nj}, {258, 3, 8},
+                           {259, 3, 1}, {262, 3, 1}, {273, 4, data}, {277, 3, 1},
+                           {278, 4, nj}, {279, 4, n}};
+  put16(b, sizeof entries / sizeof entries[0]);
+  for (const entry& e : entries) {
+    put16(b, e.tag);
+    put16(b, e.type);
+    put32(b, 1);
+    if (e.type == 3) { put16(b, e.value); put16(b, 0); }
+    else put32(b, e.value);
+  }
+  put32(b, 0);
+  return b;
+}
+
+// A bottom-up 24-bit BMP of ni x nj pixels (r = i, g = j, b = 200).
+bytes make_bmp(int ni, int nj, unsigned compression = 0)
+{
+  const unsigned stride = (unsigned(ni) * 3 + 3) / 4 * 4, rows = unsigned(nj < 0 ? -nj : nj);
+  bytes b = {'B', 'M'};
+  put32(b, 54 + stride * rows);
+  put32(b, 0);
+  put32(b, 54);
+  put32(b, 40);
+  put32(b, unsigned(ni));
+  put32(b, unsigned(nj));
+  put16(b, 1);
+  put16(b, 24);
+  put32(b, compression);
+  put32(b, stride * rows);
+  put32(b, 2835);
+  put32(b, 2835);
+  put32(b, 0);
+  put32(b, 0);
+  for (unsigned k = 0; k < rows; ++k) {
+    const unsigned j = rows - 1 - k;
+    for (int i = 0; i < ni; ++i) {
+      b.push_back(200);
+      b.push_back((unsigned char)j);
+      b.push_back((unsigned char)i);
+    }
+    for (unsigned pad = unsigned(ni) * 3; pad < stride; ++pad) b.push_back(0);
+  }
+  return b;
+}
+}  // namespace
+
+TEST(VilLoad, PngAndPnmRoundTrips)
+{
+  for (unsigned np = 1; np <= 4; ++np) {
+    const vil_image_view<vxl_byte> v = pattern<vxl_byte>(13, 7, np, 1);
+    const std::string path = temp_path("rt" + std::to_string(np) + ".png");
+    ASSERT_TRUE(vil_save(v, path.c_str()));
+    vil_image_view<vxl_byte> back = vil_load(path);
+    EXPECT_TRUE(same_pixels(v, back)) << np << " planes";
+    EXPECT_EQ(back.istep(), std::ptrdiff_t(np));  // interleaved, as read
+    EXPECT_EQ(back.planestep(), 1);
+  }
+  const vil_image_view<vxl_uint_16> deep = pattern<vxl_uint_16>(9, 5, 3, 331);
+  const std::string png16 = temp_path("rt16.png");
+  ASSERT_TRUE(vil_save(deep, png16.c_str()));
+  vil_image_view_base_sptr loaded = vil_load(png16);
+  ASSERT_TRUE(loaded);
+  EXPECT_EQ(loaded->pixel_format(), VIL_PIXEL_FORMAT_UINT_16);
+  EXPECT_TRUE(same_pixels(deep, vil_image_view<vxl_uint_16>(loaded)));
+  ::testing::internal::CaptureStderr();
+  vil_image_view<vxl_byte> as_bytes = vil_load(png16);  // 16-bit: no byte view
+  ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(as_bytes.size(), 0u);
+
+  const vil_image_view<vxl_byte> grey = pattern<vxl_byte>(6, 4, 1, 3);
+  const vil_image_view<vxl_byte> colour = pattern<vxl_byte>(6, 4, 3, 3);
+  for (auto* v : {&grey, &colour}) {
+    const std::string path = temp_path("rt.pnm");
+    ASSERT_TRUE(vil_save(*v, path.c_str()));
+    EXPECT_TRUE(same_pixels(*v, vil_image_view<vxl_byte>(vil_load(path))));
+  }
+  const std::string pgm16 = temp_path("rt16.pgm");
+  ASSERT_TRUE(vil_save(deep, pgm16.c_str()));
+  EXPECT_TRUE(same_pixels(deep, vil_image_view<vxl_uint_16>(vil_load(pgm16))));
+  vil_image_view<bool> bits(11, 3);
+  for (unsigned j = 0; j < 3; ++j)
+    for (unsigned i = 0; i < 11; ++i) bits(i, j) = (i * j + i) % 3 == 0;
+  const std::string pbm = temp_path("rt.pbm");
+  ASSERT_TRUE(vil_save(bits, pbm.c_str()));
+  EXPECT_TRUE(same_pixels(bits, vil_image_view<bool>(vil_load(pbm))));
+  // What a format cannot hold is refused with a line, not written.
+  ::testing::internal::CaptureStderr();
+  EXPECT_FALSE(vil_save(pattern<vxl_byte>(3, 3, 2, 1), temp_path("two.ppm").c_str()));
+  EXPECT_FALSE(vil_save(vil_image_view<float>(3, 3), temp_path("f.png").c_str()));
+  EXPECT_FALSE(vil_save(grey, "/nonexistent-dir/x.png"));
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 3) << err;
+}
+
+TEST(VilLoad, PlainAndRawPnmSamples)
+{
+  const std::string path = temp_path("plain.pgm");
+  write_file(path, "P2\n# a comment\n3 2\n# another\n1000\n0 1 2\n999 1000 7\n");
+  vil_image_view_base_sptr im = vil_load(path);
+  ASSERT_TRUE(im);
+  EXPECT_EQ(im->pixel_format(), VIL_PIXEL_FORMAT_UINT_16);
+  vil_image_view<vxl_uint_16> v = im;
+  EXPECT_EQ(v(0, 1), 999);
+  EXPECT_EQ(v(1, 1), 1000);
+  write_file(path, "P2 2 1 100000 5 99999\n");
+  im = vil_load(path);
+  ASSERT_TRUE(im);
+  EXPECT_EQ(im->pixel_format(), VIL_PIXEL_FORMAT_UINT_32);
+  write_file(path, "P1\n4 2\n0110\n1 0 0 1\n");
+  vil_image_view<bool> b = vil_load(path);
+  ASSERT_EQ(b.ni(), 4u);
+  EXPECT_TRUE(b(1, 0));
+  EXPECT_FALSE(b(0, 0));
+  EXPECT_TRUE(b(3, 1));
+  write_file(path, std::string("P6\n2 1\n255\n") + "\x01\x02\x03\xfd\xfe\xff");
+  vil_image_view<vxl_byte> c = vil_load(path);
+  ASSERT_EQ(c.nplanes(), 3u);
+  EXPECT_EQ(c(0, 0, 2), 3);
+  EXPECT_EQ(c(1, 0, 0), 0xfd);
+}
+
+TEST(VilLoad, HostilePnmFiles)
+{
+  const std::string path = temp_path("bad.pnm");
+  const char* cases[] = {
+      "P5\n4294967295 4294967295\n255\n",  // product overflows 32 bits, needs > 1 GiB
+      "P6\n100000 100000\n255\n",          // 30 GB
+      "P5\n99999999999 2\n255\n",          // too many digits
+      "P5\n0 5\n255\n",                    // no pixels
+      "P5\n4 4\n0\n",                      // maxval 0
+      "P5\n2 2\n70000\n",                  // raw samples are at most 16 bits
+      "P5\n4 4\n255\nabc",                 // raster cut short
+      "P6\n2 2\n65535\n\x01\x02",          // 16-bit raster cut short
+      "P2\n2 2\n10\n1 2 3",                // plain raster cut short
+      "P2\n2 1\n10\n1 11",                 // sample above maxval
+      "P5\n1 1\n100\n\xc8",                // raw sample above maxval
+      "P2\n2 1\n10\n1 -2",                 // not a number
+      "P1\n2 1\n0 2",                      // not a bit
+      "P3\n-1 2\n255\n",                   // negative size
+      "P5 # comment to the end",           // header cut short
+  };
+  for (const char* c : cases) {
+    write_file(path, std::string(c));
+    EXPECT_TRUE(refused(path)) << c;
+  }
+  write_file(path, std::string("P5\n100000 100000\n255\n"));
+  EXPECT_NE(refusal_line(path).find("limit"), std::string::npos);
+}
+
+TEST(VilLoad, HostilePngFiles)
+{
+  const std::string good = temp_path("good.png");
+  ASSERT_TRUE(vil_save(pattern<vxl_byte>(20, 10, 3, 1), good.c_str()));
+  const bytes data = read_file(good);
+  const std::string path = temp_path("cut.png");
+  // Every truncation, including one that only loses the end chunk.
+  for (std::size_t len = 8; len < data.size(); ++len) {
+    write_file(path, bytes(data.begin(), data.begin() + std::ptrdiff_t(len)));
+    ASSERT_TRUE(refused(path)) << len;
+  }
+  // A flipped byte in the header or the pixel data fails its checksum.
+  for (std::size_t at : {std::size_t(20), std::size_t(45), data.size() - 20}) {
+    bytes bad = data;
+    bad[at] ^= 0x55;
+    write_file(path, bad);
+    EXPECT_TRUE(refused(path)) << at;
+  }
+}
+
+TEST(VilLoad, HostileJpegFiles)
+{
+  const std::string path = temp_path("t.jpg");
+  const bytes data(small_jpeg, small_jpeg + sizeof small_jpeg);
+  write_file(path, data);
+  vil_image_view<vxl_byte> v = vil_load(path);
+  ASSERT_EQ(v.ni(), 16u);
+  ASSERT_EQ(v.nj(), 8u);
+  ASSERT_EQ(v.nplanes(), 3u);
+  EXPECT_NEAR(v(15, 7, 0), 240, 8);
+  EXPECT_NEAR(v(15, 7, 1), 224, 8);
+  EXPECT_NEAR(v(3, 2, 2), 100, 8);
+  for (std::size_t len = 3; len < data.size(); len += (len < 40 ? 1 : 7)) {
+    write_file(path, bytes(data.begin(), data.begin() + std::ptrdiff_t(len)));
+    ASSERT_TRUE(refused(path)) << len;
+  }
+  // Frame header (SOF) claiming 0 x 0 and 65500 x 65500.
+  for (unsigned size : {0u, 65500u}) {
+    bytes bad = data;
+    for (std::size_t k = 0; k + 9 < bad.size(); ++k)
+      if (bad[k] == 0xff && (bad[k + 1] == 0xc0 || bad[k + 1] == 0xc1 || bad[k + 1] == 0xc2)) {
+        bad[k + 5] = bad[k + 7] = (unsigned char)(size >> 8);
+        bad[k + 6] = bad[k + 8] = (unsigned char)(size & 255);
+        break;
+      }
+    write_file(path, bad);
+    EXPECT_TRUE(refused(path)) << size;
+  }
+}
+
+TEST(VilLoad, TiffFilesAndHostileOnes)
+{
+  const std::string path = temp_path("t.tif");
+  const bytes data = make_tiff(5, 3);
+  write_file(path, data);
+  vil_image_view<vxl_byte> v = vil_load(path);
+  ASSERT_EQ(v.ni(), 5u);
+  ASSERT_EQ(v.nj(), 3u);
+  EXPECT_EQ(v(4, 2), 24);
+  // Cut anywhere before the last 4 bytes (the link to a next image, which
+  // is not needed to read this one).
+  for (std::size_t len = 4; len + 4 < data.size(); ++len) {
+    write_file(path, bytes(data.begin(), data.begin() + std::ptrdiff_t(len)));
+    ASSERT_TRUE(refused(path)) << len;
+  }
+  write_file(path, make_tiff(5, 3, 4000000000u));  // width far past the limit
+  EXPECT_TRUE(refused(path));
+  write_file(path, make_tiff(5, 3, 400));  // rows run past the end of the file
+  EXPECT_TRUE(refused(path));
+}
+
+TEST(VilLoad, BmpFilesAndHostileOnes)
+{
+  const std::string path = temp_path("t.bmp");
+  write_file(path, make_bmp(3, 2));
+  vil_image_view<vxl_byte> v = vil_load(path);
+  ASSERT_EQ(v.ni(), 3u);
+  ASSERT_EQ(v.nplanes(), 3u);
+  EXPECT_EQ(v(2, 0, 0), 2);
+  EXPECT_EQ(v(2, 1, 1), 1);  // bottom-up rows come out top row first
+  EXPECT_EQ(v(0, 0, 2), 200);
+  const bytes data = make_bmp(3, 2);
+  for (std::size_t len = 2; len < data.size(); ++len) {
+    write_file(path, bytes(data.begin(), data.begin() + std::ptrdiff_t(len)));
+    ASSERT_TRUE(refused(path)) << len;
+  }
+  bytes huge = make_bmp(3, 2);
+  huge[18] = huge[19] = huge[20] = 0xff;
+  huge[21] = 0x7f;  // 2^31 - 1 columns
+  write_file(path, huge);
+  EXPECT_TRUE(refused(path));
+  bytes flipped = make_bmp(3, 2);
+  flipped[22] = flipped[23] = flipped[24] = flipped[25] = 0x80;  // height INT_MIN
+  write_file(path, flipped);
+  EXPECT_TRUE(refused(path));
+  write_file(path, make_bmp(3, 2, 1));  // run-length compressed
+  EXPECT_NE(refusal_line(path).find("compressed"), std::string::npos);
+}
+
+TEST(VilLoad, NotImagesAtAll)
+{
+  EXPECT_TRUE(refused(temp_path("does-not-exist.png")));
+  EXPECT_TRUE(refused(::testing::TempDir()));  // a directory
+  EXPECT_TRUE(refused("/dev/zero"));           // would never end
+  const std::string path = temp_path("junk");
+  write_file(path, std::string());
+  EXPECT_TRUE(refused(path));
+  write_file(path, std::string("hello, world\n"));
+  EXPECT_TRUE(refused(path));
+  write_file(path, bytes{0x59, 0xa6, 0x6a, 0x95, 0, 0, 0, 5});  // Sun raster
+  EXPECT_NE(refusal_line(path).find("Sun raster"), std::string::npos);
+}
+
+TEST(VilLoad, SizeLimitIsASetting)
+{
+  const std::string path = temp_path("limit.png");
+  ASSERT_TRUE(vil_save(pattern<vxl_byte>(20, 10, 3, 1), path.c_str()));
+  const std::size_t before = vil_load_max_bytes();
+  EXPECT_EQ(before, std::size_t(1) << 30);
+  vil_load_set_max_bytes(599);  // one byte short of 20 x 10 x 3
+  EXPECT_TRUE(refused(path));
+  const std::string pgm = temp_path("limit.pgm");
+  ASSERT_TRUE(vil_save(pattern<vxl_byte>(20, 30, 1, 1), pgm.c_str()));
+  EXPECT_TRUE(refused(pgm));
+  vil_load_set_max_bytes(600);
+  EXPECT_TRUE(vil_load(path));
+  vil_load_set_max_bytes(before);
+}
+
+// Random damage to valid files of every format: never a crash, a hang or a
+// bad read (the sanitizer build checks the last); a refusal is one line.
+TEST(VilLoad, MutatedFilesNeverCrash)
+{
+  std::vector<bytes> seeds;
+  const std::string png = temp_path("seed.png");
+  ASSERT_TRUE(vil_save(pattern<vxl_byte>(12, 9, 4, 1), png.c_str()));
+  seeds.push_back(read_file(png));
+  seeds.push_back(bytes(small_jpeg, small_jpeg + sizeof small_jpeg));
+  seeds.push_back(make_tiff(7, 5));
+  seeds.push_back(make_bmp(5, 4));
+  const std::string ppm = temp_path("seed.ppm");
+  ASSERT_TRUE(vil_save(pattern<vxl_byte>(6, 5, 3, 1), ppm.c_str()));
+  seeds.push_back(read_file(ppm));
+  std::mt19937 gen(1234);
+  const std::string path = temp_path("mutant");
+  for (const bytes& seed : seeds)
+    for (int round = 0; round < 100; ++round) {
+      bytes m = seed;
+      const int changes = 1 + int(gen() % 4);
+      for (int c = 0; c < changes; ++c) {
+        const std::size_t at = gen() % m.size();
+        m[at] = (gen() % 3 == 0) ? 0xff : (unsigned char)(gen() & 255);
+      }
+      write_file(path, m);
+      ::testing::internal::CaptureStderr();
+      const vil_image_view_base_sptr im = vil_load(path);
+      const std::string err = ::testing::internal::GetCapturedStderr();
+      if (!im) {
+        ASSERT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+      } else {
+        EXPECT_GT(im->size(), 0u);
+      }
+    }
+}
+
+// What VXL's loader gives for each of the shared test files.  Formats whose
+// readers are not written yet must be refused cleanly.
+TEST(VilLoad, SharedTestFilesTable)
+{
+  TESSALY_REQUIRE_TESTDATA();
+  struct row
+  {
+    const char* file;
+    const char* format;  // null: VXL gives a null pointer (or aborts)
+    unsigned ni, nj, np;
+    bool ours;  // read by a reader of this library
+  };
+  const row table[] = {
+      {"bigtiff/BigTIFF.tif", "vxl_byte", 64, 64, 3, true},
+      {"bigtiff/BigTIFFLong.tif", "vxl_byte", 64, 64, 3, true},
+      {"bigtiff/BigTIFFLong8.tif", "vxl_byte", 64, 64, 3, true},
+      {"bigtiff/BigTIFFLong8Tiles.tif", "vxl_byte", 64, 64, 3, true},
+      {"bigtiff/BigTIFFMotorola.tif", "vxl_byte", 64, 64, 3, true},
+      {"bigtiff/BigTIFFMotorolaLongStrips.tif", "vxl_byte", 64, 64, 3, true},
+      {"bigtiff/BigTIFFSubIFD4.tif", "vxl_byte", 64, 64, 3, true},
+      {"bigtiff/BigTIFFSubIFD8.tif", "vxl_byte", 64, 64, 3, true},
+      {"bigtiff/Classic.tif", "vxl_byte", 64, 64, 3, true},
+      {"ff_ga8bit.bmp", "vxl_byte", 5, 3, 1, true},
+      {"ff_ga8bit_compressed.png", "vxl_byte", 5, 3, 2, true},
+      {"ff_ga8bit_uncompressed.tif", "vxl_byte", 5, 3, 2, true},
+      {"ff_grey10bit_labview_bitdepth_false.png", "vxl_uint_16", 5, 3, 1, true},
+      {"ff_grey10bit_labview_bitdepth_true.png", "vxl_uint_16", 5, 3, 1, true},
+      {"ff_grey16bit.iris", nullptr, 0, 0, 0, false},
+      {"ff_grey16bit.mit", "vxl_uint_16", 5, 3, 1, false},
+      {"ff_grey16bit_ascii.pgm", "vxl_uint_16", 5, 3, 1, true},
+      {"ff_grey16bit_bigendian.viff", "vxl_uint_16", 5, 3, 1, false},
+      {"ff_grey16bit_labview_bitdepth_false.png", "vxl_uint_16", 5, 3, 1, true},
+      {"ff_grey16bit_labview_bitdepth_true.png", "vxl_uint_16", 5, 3, 1, true},
+      {"ff_grey16bit_littleendian.viff", "vxl_uint_16", 5, 3, 1, false},
+      {"ff_grey16bit_raw.pgm", "vxl_uint_16", 5, 3, 1, true},
+      {"ff_grey16bit_uncompressed.dcm", nullptr, 0, 0, 0, false},
+      {"ff_grey16bit_uncompressed.nitf", "vxl_uint_16", 256, 256, 1, false},
+      {"ff_grey16bit_uncompressed2.dcm", nullptr, 0, 0, 0, false},
+      {"ff_grey16bit_uncompressed3.dcm", nullptr, 0, 0, 0, false},
+      {"ff_grey1bit.png", "bool", 5, 3, 1, true},
+      {"ff_grey1bit_ascii.pbm", "bool", 5, 3, 1, true},
+      {"ff_grey1bit_raw.pbm", "bool", 5, 3, 1, true},
+      {"ff_grey1bit_uncompressed.tif", "bool", 5, 3, 1, true},
+      {"ff_grey24bit_ascii.pgm", "vxl_uint_32", 5, 3, 1, true},
+      {"ff_grey32bit_ascii.pgm", "vxl_uint_32", 5, 3, 1, true},
+      {"ff_grey32bit_bigendian.viff", "vxl_uint_32", 5, 3, 1, false},
+      {"ff_grey32bit_littleendian.viff", "vxl_uint_32", 5, 3, 1, false},
+      {"ff_grey8bit.bmp", "vxl_byte", 5, 3, 1, true},
+      {"ff_grey8bit.iris", nullptr, 0, 0, 0, false},
+      {"ff_grey8bit.mit", "vxl_byte", 5, 3, 1, false},
+      {"ff_grey8bit_ascii.pgm", "vxl_byte", 5, 3, 1, true},
+      {"ff_grey8bit_bigendian.viff", "vxl_byte", 5, 3, 1, false},
+      {"ff_grey8bit_compressed.jpg", "vxl_byte", 5, 3, 1, true},
+      {"ff_grey8bit_littleendian.viff", "vxl_byte", 5, 3, 1, false},
+      {"ff_grey8bit_nocol.ras", "vxl_byte", 5, 3, 1, false},
+      {"ff_grey8bit_raw.pgm", "vxl_byte", 5, 3, 1, true},
+      {"ff_grey8bit_raw2.pgm", "vxl_byte", 5, 3, 1, true},
+      {"ff_grey8bit_uncompressed.dcm", nullptr, 0, 0, 0, false},
+      {"ff_grey8bit_uncompressed.nitf", nullptr, 0, 0, 0, false},
+      {"ff_grey8bit_uncompressed2.dcm", nullptr, 0, 0, 0, false},
+      {"ff_grey_double_bigendian.viff", "double", 5, 3, 1, false},
+      {"ff_grey_double_littleendian.viff", "double", 5, 3, 1, false},
+      {"ff_grey_float.tif", "float", 5, 3, 1, true},
+      {"ff_grey_float_12bit_uncompressed.dcm", nullptr, 0, 0, 0, false},
+      {"ff_grey_float_bigendian.viff", "float", 5, 3, 1, false},
+      {"ff_grey_float_littleendian.viff", "float", 5, 3, 1, false},
+      {"ff_nitf_16bit.nitf", "vxl_uint_16", 2, 2, 1, false},
+      {"ff_nitf_1bit_lut.nsif", "bool", 4, 4, 1, false},
+      {"ff_nitf_32bit.nitf", "vxl_int_32", 2, 2, 1, false},
+      {"ff_nitf_8bit_b.nitf", "vxl_byte", 4, 4, 3, false},
+      {"ff_nitf_8bit_p.nitf", "vxl_byte", 4, 4, 3, false},
+      {"ff_nitf_8bit_r.nitf", "vxl_byte", 4, 4, 3, false},
+      {"ff_nitf_8bit_s.nitf", "vxl_byte", 4, 4, 3, false},
+      {"ff_nitf_double.nitf", "double", 2, 2, 1, false},
+      {"ff_nitf_float.nitf", "float", 2, 2, 1, false},
+      {"ff_rgb16bit_ascii.ppm", "vxl_uint_16", 3, 2, 3, true},
+      {"ff_rgb16bit_bigendian.viff", "vxl_uint_16", 3, 2, 3, false},
+      {"ff_rgb16bit_littleendian.viff", "vxl_uint_16", 3, 2, 3, false},
+      {"ff_rgb16bit_raw.ppm", "vxl_uint_16", 3, 2, 3, true},
+      {"ff_rgb16bit_uncompressed.tif", "vxl_uint_16", 3, 2, 3, true},
+      {"ff_rgb8bit.iris", nullptr, 0, 0, 0, false},
+      {"ff_rgb8bit.mit", "vxl_byte", 5, 3, 3, false},
+      {"ff_rgb8bit_ascii.ppm", "vxl_byte", 5, 3, 3, true},
+      {"ff_rgb8bit_bigendian.viff", "vxl_byte", 5, 3, 3, false},
+      {"ff_rgb8bit_compressed.png", "vxl_byte", 5, 3, 3, true},
+      {"ff_rgb8bit_indexed.ras", "vxl_byte", 5, 3, 3, false},
+      {"ff_rgb8bit_indexed_4bpp.png", "vxl_byte", 5, 3, 3, true},
+      {"ff_rgb8bit_littleendian.viff", "vxl_byte", 5, 3, 3, false},
+      {"ff_rgb8bit_packbits.tif", "vxl_byte", 5, 3, 3, true},
+      {"ff_rgb8bit_raw.ppm", "vxl_byte", 5, 3, 3, true},
+      {"ff_rgb8bit_raw.ras", "vxl_byte", 5, 3, 3, false},
+      {"ff_rgb8bit_topdown_ps.bmp", "vxl_byte", 5, 3, 3, true},
+      {"ff_rgb8bit_uncompressed.png", "vxl_byte", 5, 3, 3, true},
+      {"ff_rgb8bit_uncompressed.tif", "vxl_byte", 5, 3, 3, true},
+      {"ff_rgb8bit_xv.bmp", "vxl_byte", 5, 3, 3, true},
+      {"ff_rgb8biteasy_ascii.ppm", "vxl_byte", 5, 3, 3, true},
+      {"ff_rgb8biteasy_compressed.jpg", "vxl_byte", 5, 3, 3, true},
+      {"ff_rgba8bit_uncompressed.tif", "vxl_byte", 5, 3, 4, true},
+      {"ff_rgba8bit_uncompressed_ps.bmp", "vxl_byte", 5, 3, 4, true},
+      {"no_rowsperstrip.tif", "vxl_byte", 256, 256, 4, true},
+      {"p0_12.j2k", nullptr, 0, 0, 0, false},
+      {"p0_12a.ntf", nullptr, 0, 0, 0, false},
+      {"cpp_above_matlab_comparing_cdi_code.png", "vxl_byte", 88, 22, 1, true},
+  };
+  for (const row& r : table) {
+    const std::string path = tessaly_testdata(std::string("images/") + r.file);
+    if (!r.format || !r.ours) {
+      EXPECT_TRUE(refused(path)) << r.file;
+      continue;
+    }
+    const vil_image_view_base_sptr im = vil_load(path);
+    ASSERT_TRUE(im) << r.file;
+    EXPECT_STREQ(vil_pixel_format_name(im->pixel_format()), r.format) << r.file;
+    EXPECT_EQ(im->ni(), r.ni) << r.file;
+    EXPECT_EQ(im->nj(), r.nj) << r.file;
+    EXPECT_EQ(im->nplanes(), r.np) << r.file;
+    // The byte view exists exactly for 8-bit files.
+    ::testing::internal::CaptureStderr();
+    const vil_image_view<vxl_byte> v = im;
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(v.size() != 0, std::string(r.format) == "vxl_byte") << r.file;
+  }
+}
+
+// The same picture stored in different formats reads as the same pixels.
+TEST(VilLoad, SharedTestFilesAgreeAcrossFormats)
+{
+  TESSALY_REQUIRE_TESTDATA();
+  const auto load = [](const char* f) {
+    return vil_image_view<vxl_byte>(vil_load(tessaly_testdata(std::string("images/") + f)));
+  };
+  const vil_image_view<vxl_byte> rgb = load("ff_rgb8bit_raw.ppm");
+  ASSERT_EQ(rgb.nplanes(), 3u);
+  EXPECT_EQ(rgb(3, 0, 0), 64);
+  EXPECT_EQ(rgb(4, 1, 2), 104);
+  for (const char* f : {"ff_rgb8bit_ascii.ppm", "ff_rgb8bit_uncompressed.png",
+                        "ff_rgb8bit_compressed.png", "ff_rgb8bit_indexed_4bpp.png",
+                        "ff_rgb8bit_uncompressed.tif", "ff_rgb8bit_packbits.tif",
+                        "ff_rgb8bit_xv.bmp", "ff_rgb8bit_topdown_ps.bmp"})
+    EXPECT_TRUE(same_pixels(rgb, load(f))) << f;
+  const vil_image_view<vxl_byte> rgba = load("ff_rgba8bit_uncompressed.tif");
+  EXPECT_TRUE(same_pixels(rgba, load("ff_rgba8bit_uncompressed_ps.bmp")));
+  EXPECT_EQ(rgba(2, 0, 3), 4);
+  const vil_image_view<vxl_byte> grey = load("ff_grey8bit_raw.pgm");
+  for (const char* f : {"ff_grey8bit_raw2.pgm", "ff_grey8bit_ascii.pgm", "ff_grey8bit.bmp"})
+    EXPECT_TRUE(same_pixels(grey, load(f))) << f;
+  EXPECT_TRUE(same_pixels(load("ff_ga8bit_compressed.png"), load("ff_ga8bit_uncompressed.tif")));
+}

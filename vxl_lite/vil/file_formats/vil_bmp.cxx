@@ -1,0 +1,144 @@
+#include <vil/file_formats/vil_bmp.h>
+
+#include <cstdint>
+#include <vector>
+#include <vil/vil_load_support.h>
+
+namespace
+{
+uint32_t le32(const unsigned char* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint16_t le16(const unsigned char* p) { return uint16_t(p[0] | p[1] << 8); }
+
+// A colour channel given by a bit mask, scaled to 0..255.
+struct channel
+{
+  uint32_t mask = 0;
+  int shift = 0, bits = 0;
+  explicit channel(uint32_t m = 0) : mask(m)
+  {
+    if (!m) return;
+    while (!((m >> shift) & 1)) ++shift;
+    while (shift + bits < 32 && ((m >> (shift + bits)) & 1)) ++bits;
+  }
+  vxl_byte operator()(uint32_t v) const
+  {
+    if (!mask) return 0;
+    const uint32_t x = (v & mask) >> shift, top = (bits >= 32) ? 0xffffffffu : (1u << bits) - 1;
+    return vxl_byte((uint64_t(x) * 255 + top / 2) / top);
+  }
+};
+}  // namespace
+
+bool vil_bmp_probe(const unsigned char* h, std::size_t n)
+{
+  if (n < 18 || h[0] != 'B' || h[1] != 'M') return false;
+  const uint32_t dib = le32(h + 14);
+  return dib == 12 || dib == 16 || dib == 40 || dib == 52 || dib == 56 || dib == 64 ||
+         dib == 108 || dib == 124;
+}
+
+vil_image_view_base_sptr vil_bmp_read(const char* path, std::FILE* f)
+{
+  unsigned char fh[14 + 124] = {0};
+  if (!vil_load_read_exact(f, fh, 18)) return vil_load_fail(path, "file is truncated");
+  const uint32_t offset = le32(fh + 10), dib = le32(fh + 14);
+  if (dib < 12 || dib > 124 || !vil_load_read_exact(f, fh + 18, dib - 4))
+    return vil_load_fail(path, "bad or truncated BMP header");
+  const unsigned char* h = fh + 14;
+  long long width, height;
+  unsigned bitcount, compression = 0, colours_used = 0;
+  if (dib == 12) {  // OS/2 core header
+    width = le16(h + 4);
+    height = int16_t(le16(h + 6));
+    bitcount = le16(h + 10);
+  } else {
+    width = int32_t(le32(h + 4));
+    height = int32_t(le32(h + 8));
+    bitcount = le16(h + 14);
+    if (dib >= 20) compression = le32(h + 16);
+    if (dib >= 36) colours_used = le32(h + 32);
+  }
+  const bool top_down = height < 0;
+  if (top_down) height = -height;
+  if (width <= 0 || height <= 0) return vil_load_fail(path, "bad BMP size");
+
+  // Masks: BI_BITFIELDS (3) and BI_ALPHABITFIELDS (6) carry them after a
+  // 40-byte header, or inside a larger one.
+  uint32_t masks[4] = {0, 0, 0, 0};
+  if (compression == 3 || compression == 6) {
+    const unsigned n = compression == 6 ? 4 : 3;
+    if (dib >= 40 + 4 * n) {
+      for (unsigned k = 0; k < n; ++k) masks[k] = le32(h + 40 + 4 * k);
+    } else {
+      unsigned char m[16];
+      if (!vil_load_read_exact(f, m, 4 * n)) return vil_load_fail(path, "file is truncated");
+      for (unsigned k = 0; k < n; ++k) masks[k] = le32(m + 4 * k);
+    }
+    if (dib >= 56 && compression == 3) masks[3] = le32(h + 52);
+  } else if (compression != 0) {
+    return vil_load_fail(path, "compressed BMP files are not supported");
+  }
+  if (bitcount == 16 && compression == 0) {
+    masks[0] = 0x7c00;
+    masks[1] = 0x03e0;
+    masks[2] = 0x001f;
+  }
+
+  // Palette: entries of 3 bytes (core header) or 4.
+  std::vector<vxl_byte> palette;  // r, g, b per entry
+  const bool indexed = bitcount == 1 || bitcount == 4 || bitcount == 8;
+  if (indexed) {
+    const unsigned most = 1u << bitcount;
+    const unsigned count = colours_used == 0 || colours_used > most ? most : colours_used;
+    const unsigned entry = dib == 12 ? 3 : 4;
+    std::vector<unsigned char> raw(std::size_t(count) * entry);
+    if (!vil_load_read_exact(f, raw.data(), raw.size())) return vil_load_fail(path, "file is truncated");
+    palette.resize(std::size_t(most) * 3, 0);  // indices past the table show black
+    for (unsigned k = 0; k < count; ++k) {
+      palette[3 * k] = raw[k * entry + 2];
+      palette[3 * k + 1] = raw[k * entry + 1];
+      palette[3 * k + 2] = raw[k * entry];
+    }
+  } else if (bitcount != 16 && bitcount != 24 && bitcount != 32) {
+    return vil_load_fail(path, "unsupported BMP bit count");
+  }
+  bool grey = indexed;
+  for (std::size_t k = 0; grey && k < palette.size(); k += 3)
+    grey = palette[k] == palette[k + 1] && palette[k] == palette[k + 2];
+  const unsigned np = indexed ? (grey ? 1 : 3) : bitcount == 32 ? 4 : 3;
+
+  if (!vil_load_size_ok(path, width, height, np, 1)) return vil_image_view_base_sptr();
+  const unsigned long long row_bytes = ((unsigned long long)(width) * bitcount + 31) / 32 * 4;
+  if (std::fseek(f, long(offset), SEEK_SET) != 0 || vil_load_bytes_left(f) < row_bytes * height)
+    return vil_load_fail(path, "file is truncated");
+
+  const unsigned ni = unsigned(width), nj = unsigned(height);
+  vil_image_view<vxl_byte> view = vil_load_interleaved_view<vxl_byte>(ni, nj, np);
+  std::vector<unsigned char> row(row_bytes);
+  const channel r(masks[0]), g(masks[1]), b(masks[2]), a(masks[3]);
+  for (unsigned k = 0; k < nj; ++k) {
+    if (!vil_load_read_exact(f, row.data(), row.size())) return vil_load_fail(path, "file is truncated");
+    const unsigned j = top_down ? k : nj - 1 - k;
+    vxl_byte* d = view.top_left_ptr() + std::size_t(j) * view.jstep();
+    for (unsigned i = 0; i < ni; ++i, d += np) {
+      if (indexed) {
+        const unsigned bit = i * bitcount;
+        const unsigned idx = (row[bit >> 3] >> (8 - bitcount - (bit & 7))) & ((1u << bitcount) - 1);
+        for (unsigned p = 0; p < np; ++p) d[p] = palette[3 * idx + p];
+      } else if (bitcount == 24 || (bitcount == 32 && compression == 0)) {
+        const unsigned char* s = row.data() + std::size_t(i) * (bitcount / 8);
+        d[0] = s[2];
+        d[1] = s[1];
+        d[2] = s[0];
+        if (np == 4) d[3] = s[3];
+      } else {
+        const uint32_t v = bitcount == 16 ? le16(row.data() + 2 * i) : le32(row.data() + 4 * i);
+        d[0] = r(v);
+        d[1] = g(v);
+        d[2] = b(v);
+        if (np == 4) d[3] = masks[3] ? a(v) : vxl_byte(255);
+      }
+    }
+  }
+  return vil_load_result(view);
+}

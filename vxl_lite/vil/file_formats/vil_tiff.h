@@ -1,0 +1,18 @@
+#ifndef vil_tiff_h_
+#define vil_tiff_h_
+// TIFF (and BigTIFF) files through libtiff.
+#include <cstddef>
+#include <cstdio>
+#include <vil/vil_image_view_base.h>
+
+// True when the bytes start with a TIFF or BigTIFF header of either byte order.
+bool vil_tiff_probe(const unsigned char* head, std::size_t n);
+
+// Reads the first image of the TIFF file at path.  Samples keep their type:
+// 1 bit gives bool, 8 bits vxl_byte, 16 bits vxl_uint_16 (vxl_int_16 if
+// signed), 32 bits vxl_uint_32, vxl_int_32 or float, 64-bit floats double;
+// planes are the samples per pixel.  Palette, YCbCr and odd bit depths are
+// converted to 8-bit colour by libtiff.  Null, with the error line, on failure.
+vil_image_view_base_sptr vil_tiff_read(const char* path, std::FILE* f);
+
+#endif
