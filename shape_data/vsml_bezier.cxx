@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <iostream>
 #include <limits>
+#include <vsl/vsl_binary_io.h>
+#include <vgl/io/vgl_io_point_2d.h>
 
 namespace
 {
@@ -413,6 +416,43 @@ void vsml_bezier::pass_through(int i, double t, const vgl_point_2d<double>& p)
   nodes_[i].set_c2(nodes_[i].c2() + offset);
 }
 
+void vsml_bezier::b_write(vsl_b_ostream& os) const
+{
+  vsl_b_write(os, unsigned(nodes_.size()));
+  for (const vsml_bezier_node& nd : nodes_) {
+    vsl_b_write(os, nd.point());
+    vsl_b_write(os, nd.c1());
+    vsl_b_write(os, nd.c2());
+  }
+}
+
+void vsml_bezier::b_read(vsl_b_istream& is)
+{
+  if (!is) return;
+  unsigned n = 0;
+  vsl_b_read(is, n);
+  if (!is) return;
+  // Each node takes three points of a version byte and two doubles.
+  const std::uint64_t node_bytes = 3 * (1 + 2 * sizeof(double));
+  if (!is.may_hold(std::uint64_t(n) * node_bytes)) {
+    is.report_error("vsml_bezier::b_read()", "node count " + std::to_string(n) +
+                                                 " is more than the stream holds");
+    return;
+  }
+  std::vector<vsml_bezier_node> nodes;
+  // Unknown stream length: grow only as nodes actually arrive.
+  if (is.size_known()) nodes.reserve(n);
+  for (unsigned i = 0; i < n; ++i) {
+    vsml_bezier_node nd;
+    vsl_b_read(is, nd.point());
+    vsl_b_read(is, nd.c1());
+    vsl_b_read(is, nd.c2());
+    if (!is) return;
+    nodes.push_back(nd);
+  }
+  nodes_.swap(nodes);
+}
+
 void vsml_bezier::print_summary(std::ostream& os) const
 {
   os << " length: " << nodes_.size() << '\n';
@@ -440,6 +480,16 @@ vsml_bezier operator+(const vsml_bezier& a, const vsml_bezier& b)
   }
   nd.back().set_c2(a.nodes_.back().c2());
   return r;
+}
+
+void vsl_b_write(vsl_b_ostream& os, const vsml_bezier& b)
+{
+  b.b_write(os);
+}
+
+void vsl_b_read(vsl_b_istream& is, vsml_bezier& b)
+{
+  b.b_read(is);
 }
 
 void vsl_print_summary(std::ostream& os, const vsml_bezier& b)

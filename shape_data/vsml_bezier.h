@@ -14,6 +14,9 @@
 #include <vgl/vgl_vector_2d.h>
 #include <shape_data/vsml_bezier_node.h>
 
+class vsl_b_ostream;
+class vsl_b_istream;
+
 class vsml_bezier
 {
  public:
@@ -79,6 +82,10 @@ class vsml_bezier
 
   std::string is_a() const { return "vsml_bezier"; }
 
+  // The record: the node count, then each node's point, C1 and C2.
+  virtual void b_write(vsl_b_ostream& os) const;
+  // Reads a whole record or, on any error, leaves the curve as it was.
+  virtual void b_read(vsl_b_istream& is);
   // " length: n" then one block per node.
   virtual void print_summary(std::ostream& os) const;
 
@@ -103,6 +110,8 @@ class vsml_bezier
 // a's nodes followed by b's, the join continuing the neighbouring handles.
 vsml_bezier operator+(const vsml_bezier& a, const vsml_bezier& b);
 
+void vsl_b_write(vsl_b_ostream& os, const vsml_bezier& b);
+void vsl_b_read(vsl_b_istream& is, vsml_bezier& b);
 void vsl_print_summary(std::ostream& os, const vsml_bezier& b);
 std::ostream& operator<<(std::ostream& os, const vsml_bezier& b);
 
