@@ -1,4 +1,7 @@
+#include <algorithm>
 #include <climits>
+#include <cstdio>
+#include <fstream>
 #include <cstdint>
 #include <limits>
 #include <sstream>
@@ -289,6 +292,20 @@ TEST(VslBinaryIo, FileStreams)
 
   vsl_b_ifstream missing(testing::TempDir() + "no/such/file.bvl");
   EXPECT_TRUE(!missing);
+  vsl_b_ofstream unwritable(testing::TempDir() + "no/such/dir/file.bvl");
+  EXPECT_TRUE(!unwritable);
+  // A directory opens but cannot be read: an error, not a crash.
+  testing::internal::CaptureStderr();
+  vsl_b_ifstream dir(testing::TempDir());
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(!dir);
+  EXPECT_NE(err.find("vsl_b_istream"), std::string::npos);
   std::istringstream junk("not a vsl stream");
   EXPECT_FALSE(vsl_b_istream_test(junk));
+}
+
+TEST(VslBinaryIoDeathTest, NullStreams)
+{
+  EXPECT_DEATH({ vsl_b_ostream os(nullptr); }, "os != nullptr");
+  EXPECT_DEATH({ vsl_b_istream is(nullptr); }, "is != nullptr");
 }

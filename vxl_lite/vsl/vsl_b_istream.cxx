@@ -46,14 +46,25 @@ void vsl_b_istream::report_error(const std::string& reader, const std::string& w
   if (is_) is_->setstate(std::ios::badbit);
 }
 
+// All access goes through the std::istream members, never straight to the
+// stream buffer: a file buffer reports read errors (such as reading a
+// directory) by throwing, and only the istream members turn that into badbit.
+
 bool vsl_b_istream::measure_end()
 {
-  std::streambuf* sb = is_->rdbuf();
-  if (!sb) return false;
-  const std::streampos here = sb->pubseekoff(0, std::ios::cur, std::ios::in);
-  if (here == std::streampos(-1)) return false;
-  const std::streampos end = sb->pubseekoff(0, std::ios::end, std::ios::in);
-  if (end == std::streampos(-1) || sb->pubseekpos(here, std::ios::in) != here) {
+  const std::ios::iostate state = is_->rdstate();
+  const std::streampos here = is_->tellg();
+  if (here == std::streampos(-1)) {
+    is_->clear(state);
+    end_ = -1;
+    return false;
+  }
+  is_->seekg(0, std::ios::end);
+  const std::streampos end = is_->tellg();
+  is_->clear(state);
+  is_->seekg(here);
+  if (end == std::streampos(-1) || end < here || !*is_) {
+    is_->clear(state);
     end_ = -1;
     return false;
   }
@@ -64,8 +75,7 @@ bool vsl_b_istream::measure_end()
 bool vsl_b_istream::may_hold(std::uint64_t n)
 {
   if (end_ < 0 || !*is_) return true;
-  std::streambuf* sb = is_->rdbuf();
-  const std::streampos here = sb->pubseekoff(0, std::ios::cur, std::ios::in);
+  const std::streampos here = is_->tellg();
   if (here == std::streampos(-1)) return true;
   const auto left = [&] { return end_ - static_cast<std::int64_t>(here); };
   if (left() >= 0 && static_cast<std::uint64_t>(left()) >= n) return true;
@@ -78,11 +88,9 @@ bool vsl_b_istream::may_hold(std::uint64_t n)
 bool vsl_b_istream::read_bytes(void* dst, std::size_t n, const char* reader)
 {
   if (!*is_) return false;
-  std::streambuf* sb = is_->rdbuf();
-  const std::streamsize got = sb ? sb->sgetn(static_cast<char*>(dst), static_cast<std::streamsize>(n)) : 0;
-  if (got != static_cast<std::streamsize>(n)) {
-    is_->setstate(std::ios::eofbit);
-    report_error(reader, "Unexpected end of stream");
+  is_->read(static_cast<char*>(dst), static_cast<std::streamsize>(n));
+  if (!*is_ || is_->gcount() != static_cast<std::streamsize>(n)) {
+    report_error(reader, is_->bad() ? "Read error" : "Unexpected end of stream");
     return false;
   }
   return true;
@@ -91,11 +99,9 @@ bool vsl_b_istream::read_bytes(void* dst, std::size_t n, const char* reader)
 bool vsl_b_istream::read_byte(unsigned char& b, const char* reader)
 {
   if (!*is_) return false;
-  std::streambuf* sb = is_->rdbuf();
-  const int c = sb ? sb->sbumpc() : std::char_traits<char>::eof();
+  const int c = is_->get();
   if (c == std::char_traits<char>::eof()) {
-    is_->setstate(std::ios::eofbit);
-    report_error(reader, "Unexpected end of stream");
+    report_error(reader, is_->bad() ? "Read error" : "Unexpected end of stream");
     return false;
   }
   b = static_cast<unsigned char>(c);
@@ -105,12 +111,15 @@ bool vsl_b_istream::read_byte(unsigned char& b, const char* reader)
 bool vsl_b_istream_test(std::istream& is)
 {
   if (!is) return false;
-  std::streambuf* sb = is.rdbuf();
-  if (!sb) return false;
-  const std::streampos start = sb->pubseekoff(0, std::ios::cur, std::ios::in);
+  const std::ios::iostate state = is.rdstate();
+  const std::streampos start = is.tellg();
   unsigned char h[6];
-  const bool whole = sb->sgetn(reinterpret_cast<char*>(h), 6) == 6;
-  if (start != std::streampos(-1)) sb->pubseekpos(start, std::ios::in);
+  is.read(reinterpret_cast<char*>(h), 6);
+  const bool whole = is.gcount() == 6;
+  if (start != std::streampos(-1)) {
+    is.clear(state);
+    is.seekg(start);
+  }
   return whole && u16(h) == vsl_b_ostream::version_no_ && u16(h + 2) == vsl_b_ostream::magic_1_ &&
          u16(h + 4) == vsl_b_ostream::magic_2_;
 }
