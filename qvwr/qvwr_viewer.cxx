@@ -1,0 +1,363 @@
+#include <qvwr/qvwr_viewer.h>
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <limits>
+#include <QImage>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QResizeEvent>
+#include <qvwr/qvwr_figure.h>
+#include <qvwr/qvwr_interaction.h>
+
+namespace
+{
+template <class T>
+bool take_out(std::vector<T*>& list, T* item)
+{
+  auto it = std::find(list.begin(), list.end(), item);
+  if (it == list.end())
+    return false;
+  list.erase(it);
+  return true;
+}
+} // namespace
+
+qvwr_viewer::qvwr_viewer(QWidget* parent, const char* name)
+  : QWidget(parent),
+    world_window_(vgl_point_2d<double>(0, 0), vgl_point_2d<double>(256, 256)),
+    view_window_(world_window_)
+{
+  if (name)
+    setObjectName(QString::fromLatin1(name));
+  setFocusPolicy(Qt::StrongFocus);
+  // Every paint covers its whole area from an off-screen pixmap.
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  calcWorld2Display();
+  setBackgroundRole(QPalette::Dark);
+}
+
+qvwr_viewer::~qvwr_viewer()
+{
+  removeAll();
+}
+
+// ---------------------------------------------------------------- figures
+
+void qvwr_viewer::append(qvwr_figure& f)
+{
+  // A figure lives in one viewer at a time.
+  if (f.gotViewer() && &f.viewer() != this)
+    f.remove();
+  take_out(figures_, &f);
+  figures_.push_back(&f);
+  f.setViewer(*this);
+  f.setInterpMethod(interp_method_);
+  f.setTransform(w2d_);
+}
+
+void qvwr_viewer::remove(qvwr_figure& f)
+{
+  if (take_out(figures_, &f))
+    f.clearViewer();
+}
+
+// ------------------------------------------------------------ interactions
+
+void qvwr_viewer::append(qvwr_interaction& i)
+{
+  if (i.gotViewer() && &i.viewer() != this)
+    i.remove();
+  take_out(interactions_, &i);
+  if (!interactions_.empty())
+    interactions_.back()->losingFocus();
+  interactions_.push_back(&i);
+  i.setViewer(*this);
+  i.gainingFocus();
+  emit message(i.name(), this);
+}
+
+void qvwr_viewer::remove(qvwr_interaction& i)
+{
+  if (std::find(interactions_.begin(), interactions_.end(), &i) == interactions_.end())
+    return;
+  i.losingFocus();
+  take_out(interactions_, &i);
+  i.clearViewer();
+  QString text = tr("None");
+  if (!interactions_.empty()) {
+    interactions_.back()->gainingFocus();
+    text = interactions_.back()->name();
+  }
+  emit message(text, this);
+}
+
+void qvwr_viewer::removeAll()
+{
+  while (!figures_.empty()) {
+    qvwr_figure* f = figures_.front();
+    figures_.erase(figures_.begin());
+    f->clearViewer();
+    invalidate(f->boundBox());
+  }
+  while (!interactions_.empty())
+    remove(*interactions_.front());
+}
+
+// ----------------------------------------------------------------- mapping
+
+void qvwr_viewer::viewWindow(const vgl_box_2d<double>& b)
+{
+  view_window_ = b;
+  calcWorld2Display();
+  updateInvalid();
+}
+
+void qvwr_viewer::viewWindow(const vgl_box_2d<int>& b)
+{
+  view_window_ = vgl_box_2d<double>(d2w_(b.min_x(), b.min_y()), d2w_(b.max_x(), b.max_y()));
+  calcWorld2Display();
+  updateInvalid();
+}
+
+void qvwr_viewer::unZoom()
+{
+  view_window_ = world_window_;
+  calcWorld2Display();
+  updateInvalid();
+}
+
+void qvwr_viewer::displaySize(int width, int height)
+{
+  display_width_ = width;
+  display_height_ = height;
+  calcWorld2Display();
+  updateInvalid();
+}
+
+vgl_box_2d<double> qvwr_viewer::displayedWindow() const
+{
+  return vgl_box_2d<double>(d2w_(0, 0), d2w_(display_width_ - 1, display_height_ - 1));
+}
+
+void qvwr_viewer::setUseIdentityMapping(bool on)
+{
+  if (on == use_identity_)
+    return;
+  use_identity_ = on;
+  calcWorld2Display();
+}
+
+void qvwr_viewer::interpMethod(int m)
+{
+  if (m == interp_method_)
+    return;
+  lock();
+  interp_method_ = m;
+  for (std::size_t k = 0; k < figures_.size(); ++k)
+    figures_[k]->setInterpMethod(m);
+  release();
+}
+
+void qvwr_viewer::calcWorld2Display()
+{
+  if (use_identity_) {
+    w2d_.set_identity();
+  } else {
+    // The smaller of the two scales keeps the whole view window visible.
+    // A side of zero length does not constrain the fit.
+    const double inf = std::numeric_limits<double>::infinity();
+    const double w = view_window_.width();
+    const double h = view_window_.height();
+    const double sx = w > 0 ? display_width_ / w : inf;
+    const double sy = h > 0 ? display_height_ / h : inf;
+    double s = sy > sx ? sx : sy;
+    // A single point (or an empty display) has no fit: show the world at
+    // scale 1 around the centre rather than produce infinite coordinates.
+    if (!(s > 0) || !std::isfinite(s))
+      s = 1.0;
+    double cx = view_window_.centroid_x();
+    double cy = view_window_.centroid_y();
+    if (!std::isfinite(cx))
+      cx = 0;
+    if (!std::isfinite(cy))
+      cy = 0;
+    w2d_.set_zoom_only(s, s, 0.5 * display_width_ - s * cx, 0.5 * display_height_ - s * cy);
+  }
+  d2w_ = w2d_.inverse();
+
+  lock();
+  for (std::size_t k = 0; k < figures_.size(); ++k)
+    figures_[k]->setTransform(w2d_);
+  release();
+  viewChanged();
+}
+
+void qvwr_viewer::viewChanged()
+{
+}
+
+// --------------------------------------------------------------- repainting
+
+void qvwr_viewer::release()
+{
+  if (lock_count_ <= 0)
+    return;
+  if (--lock_count_ == 0)
+    updateInvalid();
+}
+
+void qvwr_viewer::invalidate(const QRect& r)
+{
+  invalid_ = invalid_.united(r);
+  if (lock_count_ == 0)
+    updateInvalid();
+}
+
+void qvwr_viewer::updateInvalid()
+{
+  // Cleared first, so that anything invalidated while painting is kept.
+  const QRect r = invalid_;
+  invalid_ = QRect();
+  if (!r.isNull())
+    repaint(r);
+}
+
+QColor qvwr_viewer::groundColor() const
+{
+  return palette().color(backgroundRole());
+}
+
+void qvwr_viewer::paintEvent(QPaintEvent* e)
+{
+  const QRect area = rect().intersected(e->rect());
+  if (area.width() <= 0 || area.height() <= 0)
+    return;
+
+  // Drawn off-screen and copied in one go, so partial drawing never shows.
+  const qreal dpr = devicePixelRatioF();
+  QPixmap pm(area.size() * dpr);
+  pm.setDevicePixelRatio(dpr);
+  pm.fill(groundColor());
+  {
+    QPainter p(&pm);
+    p.setBackground(groundColor());
+    p.translate(-area.left(), -area.top());
+    p.setClipRect(area);
+    drawGraphics(p, area);
+  }
+  QPainter wp(this);
+  wp.drawPixmap(area.topLeft(), pm);
+}
+
+void qvwr_viewer::drawGraphics(QPainter& painter, const QRect& area)
+{
+  // Figures under an opaque figure that covers the area cannot show.
+  std::size_t start = 0;
+  for (std::size_t k = figures_.size(); k-- > 0;) {
+    if (figures_[k]->isOpaque() && figures_[k]->boundBox().contains(area)) {
+      start = k;
+      break;
+    }
+  }
+  // Indexed on the live list: a figure may leave the viewer while drawing.
+  for (std::size_t k = start; k < figures_.size(); ++k)
+    figures_[k]->draw(painter, area);
+}
+
+void qvwr_viewer::screenShot(QPixmap* pm)
+{
+  assert(pm!=0);
+  *pm = QPixmap(size());
+  if (pm->isNull())
+    return;
+  pm->fill(groundColor());
+  QPainter p(pm);
+  drawGraphics(p, rect());
+}
+
+void qvwr_viewer::screenShot(vimt_image_2d_of<vxl_byte>& im)
+{
+  QPixmap pm;
+  screenShot(&pm);
+  const QImage shot = pm.toImage();
+  const unsigned ni = unsigned(std::max(0, width()));
+  const unsigned nj = unsigned(std::max(0, height()));
+  const bool grey = !shot.isNull() && shot.isGrayscale();
+  im.image().set_size(ni, nj, grey ? 1 : 3);
+  if (shot.isNull())
+    return;
+  const QImage rgb = shot.convertToFormat(QImage::Format_RGB32);
+  vil_image_view<vxl_byte>& v = im.image();
+  const unsigned ci = std::min(ni, unsigned(rgb.width()));
+  const unsigned cj = std::min(nj, unsigned(rgb.height()));
+  for (unsigned j = 0; j < cj; ++j) {
+    const QRgb* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(int(j)));
+    for (unsigned i = 0; i < ci; ++i) {
+      const QRgb c = line[i];
+      if (grey) {
+        v(i, j) = vxl_byte((11 * qRed(c) + 16 * qGreen(c) + 5 * qBlue(c)) / 32);
+      } else {
+        v(i, j, 0) = vxl_byte(qRed(c));
+        v(i, j, 1) = vxl_byte(qGreen(c));
+        v(i, j, 2) = vxl_byte(qBlue(c));
+      }
+    }
+  }
+}
+
+// ------------------------------------------------------------------ events
+
+void qvwr_viewer::mousePressEvent(QMouseEvent* e)
+{
+  emit emitMousePressEvent(e);
+  if (qvwr_interaction* i = active())
+    i->mousePressEvent(e);
+}
+
+void qvwr_viewer::mouseMoveEvent(QMouseEvent* e)
+{
+  emit emitMouseMoveEvent(e);
+  if (qvwr_interaction* i = active())
+    i->mouseMoveEvent(e);
+}
+
+void qvwr_viewer::mouseReleaseEvent(QMouseEvent* e)
+{
+  if (qvwr_interaction* i = active())
+    i->mouseReleaseEvent(e);
+}
+
+void qvwr_viewer::mouseDoubleClickEvent(QMouseEvent* e)
+{
+  if (qvwr_interaction* i = active())
+    i->mouseDoubleClickEvent(e);
+}
+
+void qvwr_viewer::keyPressEvent(QKeyEvent* e)
+{
+  if (qvwr_interaction* i = active())
+    i->keyPressEvent(e);
+  else
+    e->ignore();
+}
+
+void qvwr_viewer::keyReleaseEvent(QKeyEvent* e)
+{
+  if (qvwr_interaction* i = active())
+    i->keyReleaseEvent(e);
+  else
+    e->ignore();
+}
+
+void qvwr_viewer::resizeEvent(QResizeEvent* e)
+{
+  display_width_ = e->size().width();
+  display_height_ = e->size().height();
+  calcWorld2Display();
+  updateInvalid();
+}
