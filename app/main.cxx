@@ -1,7 +1,13 @@
-#include <iostream>
+#include <QApplication>
+#include <app/tessaly.h>
 
-int main()
+int main(int argc, char** argv)
 {
-  std::cerr << "tessaly: the main window is not built yet\n";
-  return 1;
+  // Qt takes its own command-line options; tessaly reads none.
+  QApplication app(argc, argv);
+  tessaly window(nullptr, nullptr);
+  window.setGeometry(100, 100, 300, 300);
+  // The last window closing ends the loop, as Quit does.
+  window.show();
+  return app.exec();
 }

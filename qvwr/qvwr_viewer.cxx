@@ -35,6 +35,8 @@ qvwr_viewer::qvwr_viewer(QWidget* parent, const char* name)
   if (name)
     setObjectName(QString::fromLatin1(name));
   setFocusPolicy(Qt::StrongFocus);
+  // The picture takes whatever room the surrounding layout leaves.
+  setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
   // Every paint covers its whole area from an off-screen pixmap.
   setAttribute(Qt::WA_OpaquePaintEvent);
   calcWorld2Display();
