@@ -1,0 +1,153 @@
+#include <qvwr/qvwr_fg_image.h>
+
+#include <cmath>
+#include <vector>
+#include <QPainter>
+#include <qvwr/qvwr_transform_image.h>
+#include <qvwr/qvwr_viewer.h>
+
+qvwr_fg_image::qvwr_fg_image() = default;
+
+qvwr_fg_image::~qvwr_fg_image() = default;
+
+void qvwr_fg_image::set(const vimt_image_2d_of<unsigned char>& image)
+{
+  image_.set_world2im(image.world2im());
+  image_.image() = image.image();
+  if (mapping_mode_)
+    w2i_ = image.world2im();
+  else
+    w2i_.set_identity();
+  setTransform(w2d_);
+}
+
+void qvwr_fg_image::setTransform(const vimt_transform_2d& w2d)
+{
+  lock();
+  invalidate(boundBox());
+  w2d_ = w2d;
+  computeImage();
+  invalidate(boundBox());
+  release();
+}
+
+void qvwr_fg_image::setRange(double lo, double hi)
+{
+  range_lo_ = lo;
+  range_hi_ = hi;
+}
+
+void qvwr_fg_image::set_hist_eq(bool on)
+{
+  hist_eq_ = on;
+  // A detached figure is rebuilt when it is next appended.
+  if (!hasPixels() || !gotViewer()) return;
+  lock();
+  invalidate(boundBox());
+  computeImage();
+  invalidate(boundBox());
+  release();
+}
+
+void qvwr_fg_image::setInterpMethod(int method)
+{
+  if (method == interp_method_) return;
+  interp_method_ = method;
+  if (!hasPixels() || !gotViewer()) return;
+  lock();
+  invalidate(boundBox());
+  computeImage();
+  invalidate(boundBox());
+  release();
+}
+
+void qvwr_fg_image::set_mapping_mode(bool on)
+{
+  const bool changed = on != mapping_mode_;
+  mapping_mode_ = on;
+  if (on)
+    w2i_ = image_.world2im();
+  else
+    w2i_.set_identity();
+  if (gotViewer() && changed) setTransform(w2d_);
+}
+
+void qvwr_fg_image::draw(QPainter& painter, const QRect& area)
+{
+  if (!isVisible() || !area.intersects(boundBox())) return;
+  if (qimage_.width() == 0 || qimage_.height() == 0) return;
+  painter.drawPixmap(pixmap_x_, pixmap_y_, pixmap_, 0, 0, -1, -1);
+}
+
+void qvwr_fg_image::computeImage()
+{
+  // An image without pixels has nothing to show (and nothing to sample).
+  if (!hasPixels()) return;
+
+  vimt_transform_2d i2d = w2d_ * w2i_.inverse();
+  const int ni = int(image_.ni()), nj = int(image_.nj());
+  const vgl_box_2d<int> image_box(vgl_point_2d<int>(0, 0),
+                                  vgl_point_2d<int>((ni > 1 ? ni : 1) - 1, (nj > 1 ? nj : 1) - 1));
+
+  qvwr_transform_image ti;
+  const vgl_box_2d<int> area = ti.displayArea(viewer().width(), viewer().height(), image_box, i2d);
+  const int x0 = area.min_x(), y0 = area.min_y(), x1 = area.max_x(), y1 = area.max_y();
+  const int W = x1 - x0 + 1, H = y1 - y0 + 1;
+
+  const unsigned np = image_.nplanes();
+  const bool grey = np == 1 || np == 2;
+  if (W > 0 && H > 0) {
+    const QImage::Format fmt = grey ? QImage::Format_Indexed8 : QImage::Format_RGB32;
+    // Keep the buffer when only the content changes.
+    if (qimage_.width() != W || qimage_.height() != H || qimage_.format() != fmt)
+      qimage_ = QImage(W, H, fmt);
+    if (grey) {
+      qimage_.setColorCount(256);
+      setGreyscale();
+    } else if (np != 3 && np != 4) {
+      qimage_.fill(0u);  // planes the resampler cannot show: black, not stale memory
+    }
+  } else {
+    qimage_ = QImage();
+  }
+
+  // Shift to the display image's own pixels.  An identity map composed with
+  // the shift is still a scale-1 zoom for the resampler.
+  vimt_transform_2d shift;
+  shift.set_translation(-x0, -y0);
+  vimt_transform_2d i2a = shift * i2d;
+  if (i2a.form() == vimt_transform_2d::Translation)
+    i2a.set_zoom_only(1.0, 1.0, i2a.xt(), i2a.yt());
+
+  if (W > 0 && H > 0) {
+    uchar* bits = qimage_.bits();
+    const qsizetype bpl = qimage_.bytesPerLine();
+    std::vector<unsigned char*> rows(static_cast<std::size_t>(H));
+    for (int j = 0; j < H; ++j) rows[std::size_t(j)] = bits + j * bpl;
+    ti.transform(rows.data(), W, H, image_, i2a, interp_method_ > 0, hist_eq_);
+    pixmap_.convertFromImage(qimage_, Qt::AutoColor);
+  }
+
+  pixmap_x_ = x0;
+  pixmap_y_ = y0;
+  setBoundBox(QRect(QPoint(x0, y0), QPoint(x1, y1)));
+}
+
+void qvwr_fg_image::setGreyscale()
+{
+  const int n = qimage_.colorCount();
+  if (n <= 0) return;
+  const double span = range_hi_ - range_lo_;
+  QList<QRgb> table(n);
+  for (int i = 0; i < n; ++i) {
+    // Multiply before dividing, so that exact halves such as 127.5 stay
+    // exact and round up.
+    double v = (i - range_lo_) * (n - 1) / span;
+    // An empty range (lo == hi) makes lo itself 0 * inf: show it black.
+    if (std::isnan(v)) v = 0.0;
+    v = v >= 0.0 ? v + 0.5 : v - 0.5;
+    const int g = v <= 0.0 ? 0 : v >= 255.0 ? 255 : int(v);
+    table[i] = qRgba(g, g, g, 255);
+  }
+  qimage_.setColorTable(table);
+}

@@ -1,0 +1,68 @@
+#ifndef qvwr_fg_image_h_
+#define qvwr_fg_image_h_
+// Figure showing an 8-bit image in a qvwr_viewer.  It keeps a display-
+// resolution copy of the visible part of the image, rebuilt once per change
+// of image, mapping, interpolation or equalisation; painting only blits it.
+#include <string>
+#include <QImage>
+#include <QPixmap>
+#include <qvwr/qvwr_figure.h>
+#include <vimt/vimt_image_2d_of.h>
+#include <vimt/vimt_transform_2d.h>
+
+class qvwr_fg_image : public qvwr_figure
+{
+ public:
+  qvwr_fg_image();
+  ~qvwr_fg_image() override;
+
+  // Shows image (its pixels are shared, not copied).  The figure must be
+  // attached to a viewer.
+  void set(const vimt_image_2d_of<unsigned char>& image);
+
+  void setTransform(const vimt_transform_2d& w2d) override;
+
+  // Grey values shown as black (lo) and white (hi) for one- and two-plane
+  // images; takes effect at the next rebuild.
+  void setRange(double lo, double hi);
+  // Histogram-equalise the visible part (one- and two-plane images).
+  void set_hist_eq(bool on);
+  void setInterpMethod(int method) override;
+  int interpMethod() const override { return interp_method_; }
+  // Place the image by its own world-to-image transform (on), or treat
+  // image pixel coordinates as world coordinates (off).
+  void set_mapping_mode(bool on);
+
+  bool isOpaque() const override { return true; }
+  std::string is_a() const override { return "qvwr_fg_image"; }
+  void draw(QPainter& painter, const QRect& area) override;
+
+  // Rebuilds the display image of the visible area.
+  void computeImage();
+  // Colour table of the 8-bit display image from the grey range.
+  void setGreyscale();
+
+  const vimt_image_2d_of<unsigned char>& image() const { return image_; }
+  const QImage& displayImage() const { return qimage_; }
+  const QPixmap& pixmap() const { return pixmap_; }
+  int pixmapX() const { return pixmap_x_; }
+  int pixmapY() const { return pixmap_y_; }
+
+ private:
+  bool hasPixels() const { return image_.ni() != 0 && image_.nj() != 0; }
+
+  vimt_image_2d_of<unsigned char> image_;
+  vimt_transform_2d w2d_;
+  vimt_transform_2d w2i_;
+  int interp_method_{0};
+  double range_lo_{0.0};
+  double range_hi_{255.0};
+  bool mapping_mode_{true};
+  QImage qimage_;
+  QPixmap pixmap_;
+  int pixmap_x_{0};
+  int pixmap_y_{0};
+  bool hist_eq_{false};
+};
+
+#endif
