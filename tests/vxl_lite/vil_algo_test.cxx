@@ -310,6 +310,32 @@ TEST(VilExpFilter2d, SeparableKernelAndEdges)
   EXPECT_TRUE(identical(same, out));
 }
 
+// The float path's row blocks (16 rows with AVX, 8 with SSE2, single rows
+// for the rest, 4-column steps and a column tail) against the generic code.
+TEST(VilExpFilter2d, FastPathsAgreeWithGenericCode)
+{
+  std::mt19937 gen(5);
+  const unsigned ni = 43, nj = 37;
+  vil_image_view<float> im(ni, nj, 2);
+  vil_image_view<double> imd(ni, nj, 2);
+  for (unsigned p = 0; p < 2; ++p)
+    for (unsigned j = 0; j < nj; ++j)
+      for (unsigned i = 0; i < ni; ++i) imd(i, j, p) = im(i, j, p) = float(gen() % 1000) / 3.0f;
+  vil_image_view<double> expected;
+  vil_exp_filter_2d(imd, expected, 0.9, 0.7);
+  for (bool avx : {true, false}) {
+    vil_exp_filter_detail::set_use_avx(avx);
+    vil_image_view<float> out;
+    vil_exp_filter_2d(im, out, 0.9, 0.7);
+    for (unsigned p = 0; p < 2; ++p)
+      for (unsigned j = 0; j < nj; ++j)
+        for (unsigned i = 0; i < ni; ++i)
+          ASSERT_NEAR(out(i, j, p), expected(i, j, p), 1e-4 * (1 + expected(i, j, p)))
+              << i << ',' << j << ',' << p << (avx ? " avx" : " sse2");
+  }
+  vil_exp_filter_detail::set_use_avx(true);
+}
+
 TEST(VilExpFilter2d, ThinImagesAndConstantImage)
 {
   const double k = 0.75, norm = (1 - k) / (1 + k);
@@ -375,6 +401,55 @@ TEST(VilConvert, StretchRangeTruncates)
   EXPECT_EQ(out(0, 0), 0);
   EXPECT_EQ(out(1, 0), 0);
   EXPECT_EQ(out(2, 0), 255);
+}
+
+// Rows long enough for the vectorised range and stretch, with the awkward
+// values inside the vector lanes.
+TEST(VilConvert, WideRowsStretchLikeNarrowOnes)
+{
+  vil_image_view<float> im(21, 2);
+  for (unsigned j = 0; j < 2; ++j)
+    for (unsigned i = 0; i < 21; ++i) im(i, j) = float(i) * 9.0f / 140.0f;  // 0 .. 9/7
+  im(5, 1) = std::numeric_limits<float>::quiet_NaN();
+  float lo, hi;
+  vil_math_value_range(im, lo, hi);
+  EXPECT_EQ(lo, 0.0f);
+  EXPECT_EQ(hi, 20 * 9.0f / 140.0f);
+  vil_image_view<vxl_byte> out;
+  vil_convert_stretch_range(im, out);
+  EXPECT_EQ(out(20, 0), 254);  // hi itself, as in the narrow case
+  EXPECT_EQ(out(10, 0), 127);  // 127.4999...
+  EXPECT_EQ(out(5, 1), 0);     // NaN
+  EXPECT_EQ(out(0, 1), 0);
+  // Every lane agrees with the pixel-at-a-time code, which a 3-pixel image
+  // with the same range takes.
+  const auto lanes_match_scalar = [](const vil_image_view<float>& wide) {
+    float l, h;
+    vil_math_value_range(wide, l, h);
+    vil_image_view<vxl_byte> w, n;
+    vil_convert_stretch_range(wide, w);
+    for (unsigned j = 0; j < wide.nj(); ++j)
+      for (unsigned i = 0; i < wide.ni(); ++i) {
+        vil_image_view<float> narrow(3, 1);
+        narrow(0, 0) = l;
+        narrow(1, 0) = h;
+        narrow(2, 0) = wide(i, j);
+        vil_convert_stretch_range(narrow, n);
+        if (n(2, 0) != w(i, j)) return false;
+      }
+    return true;
+  };
+  EXPECT_TRUE(lanes_match_scalar(im));
+  vil_image_view<float> neg(12, 1);
+  for (unsigned i = 0; i < 12; ++i) neg(i, 0) = -100.0f + 10.0f * i;
+  neg(7, 0) = -1000.0f;
+  vil_math_value_range(neg, lo, hi);
+  EXPECT_EQ(lo, -1000.0f);
+  EXPECT_EQ(hi, 10.0f);
+  vil_convert_stretch_range(neg, out);
+  EXPECT_EQ(out(7, 0), 0);
+  EXPECT_EQ(out(0, 0), 227);  // 900 * 255 / 1010 = 227.2
+  EXPECT_TRUE(lanes_match_scalar(neg));
 }
 
 TEST(VilFill, DiskIsStrictlyInsideTheRadius)

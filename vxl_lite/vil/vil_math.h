@@ -2,13 +2,22 @@
 #define vil_math_h_
 // Whole-image arithmetic: value range and root mean square over planes.
 #include <cmath>
+#include <type_traits>
 #include <vil/vil_image_view.h>
+
+// The float case, vectorised (the cost pipeline's range over a large image).
+void vil_math_value_range_float(const vil_image_view<float>& view, float& min_value,
+                                float& max_value);
 
 // Smallest and largest pixel value over all planes of view.  Not-a-number
 // pixels are skipped; an empty view (or one of nothing but NaN) gives 0, 0.
 template <class T>
 void vil_math_value_range(const vil_image_view<T>& view, T& min_value, T& max_value)
 {
+  if constexpr (std::is_same<T, float>::value) {
+    vil_math_value_range_float(view, min_value, max_value);
+    return;
+  }
   bool any = false;
   T lo = T(0), hi = T(0);
   const std::ptrdiff_t istep = view.istep();

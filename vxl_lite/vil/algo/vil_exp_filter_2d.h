@@ -19,10 +19,12 @@
 
 namespace vil_exp_filter_detail
 {
+// Work lines kept per thread: 0 and 1 for the row pass, 2 for the column
+// pass's accumulators (the row pass runs while those are live).
 template <class T>
 T* scratch(std::size_t n, int which)
 {
-  static thread_local std::vector<T> buf[2];
+  static thread_local std::vector<T> buf[3];
   if (buf[which].size() < n) buf[which].resize(n);
   return buf[which].data();
 }
@@ -34,7 +36,7 @@ void columns(const srcT* src, std::ptrdiff_t s_istep, std::ptrdiff_t s_jstep, de
              std::ptrdiff_t d_istep, std::ptrdiff_t d_jstep, unsigned ni, unsigned nj, accumT k)
 {
   const accumT norm = (accumT(1) - k) / (accumT(1) + k);
-  accumT* __restrict acc = scratch<accumT>(ni, 0);
+  accumT* __restrict acc = scratch<accumT>(ni, 2);
   std::fill(acc, acc + ni, accumT(0));
   const bool unit = s_istep == 1 && d_istep == 1;
   for (unsigned j = 0; j < nj; ++j) {
@@ -131,6 +133,13 @@ void plane(const srcT* src, std::ptrdiff_t s_istep, std::ptrdiff_t s_jstep, dest
       vil_exp_filter_1d(tmp + std::size_t(j) * ni, 1, dest + j * d_jstep, d_istep, int(ni), ki);
   }
 }
+}  // namespace vil_exp_filter_detail
+
+namespace vil_exp_filter_detail
+{
+// Whether the float path may use AVX where the processor has it (the
+// default); off forces the SSE2 code, so that tests can check both.
+void set_use_avx(bool on);
 }  // namespace vil_exp_filter_detail
 
 // The fast path of the cost pipeline (float in, float out, double sums),

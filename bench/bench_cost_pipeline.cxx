@@ -1,0 +1,184 @@
+// The cost pipeline (gradient magnitude, the exponential filter twice in
+// each direction, value range, stretch to bytes) on large grey and colour
+// images and on the 250 x 250 start image, fused and straightforward.
+// Reports megapixels per second and the pipeline's peak memory.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vil/algo/vil_exp_filter_1d.h>
+#include <vil/algo/vil_exp_filter_2d.h>
+#include <vil/algo/vil_gradient_rms_3x3.h>
+#include <vil/algo/vil_sobel_3x3.h>
+#include <vil/vil_convert.h>
+#include <vil/vil_fill.h>
+#include <vil/vil_load_support.h>
+#include <vil/vil_math.h>
+
+namespace
+{
+const double smooth_k = 0.75;  // the window's starting smoothing
+
+// The images a pipeline run keeps from one run to the next, as the window does.
+struct cost_state
+{
+  vil_image_view<float> cost, work, gradient;
+  vil_image_view<vxl_byte> display;
+  float max_cost = 0;
+};
+
+void pipeline_fused(const vil_image_view<vxl_byte>& image, cost_state& s)
+{
+  vil_gradient_rms_3x3(image, s.cost);
+  vil_exp_filter_2d<float, float, double>(s.cost, s.work, smooth_k, smooth_k);
+  vil_exp_filter_2d<float, float, double>(s.work, s.cost, smooth_k, smooth_k);
+  float lo;
+  vil_math_value_range(s.cost, lo, s.max_cost);
+  vil_convert_stretch_range(s.cost, s.display);
+}
+
+// The textbook 2-D filter: every row, then every column one at a time.
+void exp_filter_2d_by_lines(const vil_image_view<float>& src, vil_image_view<float>& dest, double k)
+{
+  dest.set_size(src.ni(), src.nj(), 1);
+  for (unsigned j = 0; j < src.nj(); ++j)
+    vil_exp_filter_1d(src.top_left_ptr() + j * src.jstep(), src.istep(),
+                      dest.top_left_ptr() + j * dest.jstep(), dest.istep(), int(src.ni()), k);
+  for (unsigned i = 0; i < src.ni(); ++i)
+    vil_exp_filter_1d(dest.top_left_ptr() + i * dest.istep(), dest.jstep(),
+                      dest.top_left_ptr() + i * dest.istep(), dest.jstep(), int(src.nj()), k);
+}
+
+void pipeline_straightforward(const vil_image_view<vxl_byte>& image, cost_state& s)
+{
+  vil_sobel_3x3(image, s.gradient);
+  vil_math_rms(s.gradient, s.cost);
+  exp_filter_2d_by_lines(s.cost, s.work, smooth_k);
+  exp_filter_2d_by_lines(s.work, s.cost, smooth_k);
+  float lo;
+  vil_math_value_range(s.cost, lo, s.max_cost);
+  vil_convert_stretch_range(s.cost, s.display);
+}
+
+// Bright rectangles and discs on a textured ground; colour images are
+// interleaved, as the file readers give them.
+vil_image_view<vxl_byte> test_image(unsigned ni, unsigned nj, unsigned np)
+{
+  vil_image_view<vxl_byte> im = np == 1 ? vil_image_view<vxl_byte>(ni, nj, 1)
+                                        : vil_load_interleaved_view<vxl_byte>(ni, nj, np);
+  for (unsigned p = 0; p < np; ++p)
+    for (unsigned j = 0; j < nj; ++j)
+      for (unsigned i = 0; i < ni; ++i) im(i, j, p) = vxl_byte(30 + ((i * 7 + j * 3 + p * 11) % 23));
+  for (unsigned k = 0; k < 20; ++k)
+    vil_fill_disk(im, ni * (k * 0.37 - int(k * 0.37)), nj * (k * 0.61 - int(k * 0.61)),
+                  (ni + nj) / 40.0, vxl_byte(200 + k));
+  return im;
+}
+
+// The start image of the window: 30, a rectangle and a disc of 250.
+vil_image_view<vxl_byte> start_image()
+{
+  vil_image_view<vxl_byte> im(250, 250);
+  im.fill(30);
+  for (unsigned j = 80; j <= 160; ++j)
+    for (unsigned i = 50; i <= 110; ++i) im(i, j) = 250;
+  vil_fill_disk(im, 170.0, 125.0, 40.0, vxl_byte(250));
+  return im;
+}
+
+long resident_kb()
+{
+  long pages = 0, resident = 0;
+  if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    std::fclose(f);
+  }
+  return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// Peak memory of one pipeline run, input image included, in MB: measured in
+// a fresh child process as its peak resident size less what it started with.
+double peak_mb(unsigned ni, unsigned nj, unsigned np, bool fused)
+{
+  int fd[2];
+  if (pipe(fd) != 0) return -1;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(fd[0]);
+    const long before = resident_kb();
+    {
+      const vil_image_view<vxl_byte> image = test_image(ni, nj, np);
+      cost_state s;
+      if (fused) pipeline_fused(image, s);
+      else pipeline_straightforward(image, s);
+    }
+    struct rusage ru;
+    getrusage(RUSAGE_SELF, &ru);
+    const double mb = double(ru.ru_maxrss - before) / 1024.0;
+    if (write(fd[1], &mb, sizeof mb) != sizeof mb) _exit(1);
+    _exit(0);
+  }
+  close(fd[1]);
+  double mb = -1;
+  if (read(fd[0], &mb, sizeof mb) != sizeof mb) mb = -1;
+  close(fd[0]);
+  waitpid(pid, nullptr, 0);
+  return mb;
+}
+
+std::map<std::string, double> peaks;  // measured before any benchmark runs
+
+void run(benchmark::State& state, unsigned ni, unsigned nj, unsigned np, bool fused,
+         const std::string& name)
+{
+  const vil_image_view<vxl_byte> image = ni == 250 ? start_image() : test_image(ni, nj, np);
+  cost_state s;
+  for (auto _ : state) {
+    if (fused) pipeline_fused(image, s);
+    else pipeline_straightforward(image, s);
+    benchmark::DoNotOptimize(s.max_cost);
+  }
+  const double mp = double(ni) * nj / 1e6;
+  state.counters["MP/s"] = benchmark::Counter(mp, benchmark::Counter::kIsIterationInvariantRate);
+  const double limit = (double(ni) * nj * np + 3.0 * ni * nj * sizeof(float)) / (1024.0 * 1024.0);
+  state.counters["limit_MB"] = limit;
+  if (peaks.count(name)) state.counters["peak_MB"] = peaks[name];
+}
+
+struct config
+{
+  const char* name;
+  unsigned ni, nj, np;
+  bool fused;
+};
+const config configs[] = {
+    {"grey_4000x3000/fused", 4000, 3000, 1, true},
+    {"grey_4000x3000/straightforward", 4000, 3000, 1, false},
+    {"colour_4000x3000/fused", 4000, 3000, 3, true},
+    {"colour_4000x3000/straightforward", 4000, 3000, 3, false},
+    {"start_250x250/fused", 250, 250, 1, true},
+    {"start_250x250/straightforward", 250, 250, 1, false},
+};
+}  // namespace
+
+int main(int argc, char** argv)
+{
+  for (const config& c : configs)
+    if (c.ni > 250) peaks[c.name] = peak_mb(c.ni, c.nj, c.np, c.fused);
+  for (const config& c : configs) {
+    const std::string name = c.name;
+    benchmark::RegisterBenchmark(("cost_pipeline/" + name).c_str(),
+                                 [c, name](benchmark::State& st) {
+                                   run(st, c.ni, c.nj, c.np, c.fused, name);
+                                 })
+        ->Unit(benchmark::kMillisecond);
+  }
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
