@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <iostream>
 #include <QBrush>
+#include <QLine>
+#include <QVector>
 #include <QPainter>
 #include <QPen>
 #include <shape_data/vsml_bezier.h>
@@ -352,8 +354,8 @@ void qvwr_fg_shape::draw(QPainter& painter, const QRect& area)
     std::abort();
   }
 
-  // Round caps and joins keep a thick line within half its width of the
-  // points, which the margin of the bound box allows for.
+  // Round caps keep a thick line within half its width of its end points,
+  // which the margin of the bound box allows for.
   QPen pen(QBrush(color_, Qt::SolidPattern), line_width_, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
   QBrush brush(color_, Qt::SolidPattern);
   painter.setPen(pen);
@@ -379,7 +381,12 @@ void qvwr_fg_shape::draw(QPainter& painter, const QRect& area)
           for (const vgl_point_2d<int>& q : p) poly << QPoint(q.x(), q.y());
           if (part_forms_[i] == vsml_part::ClosedBoundary) poly << QPoint(p[0].x(), p[0].y());
         }
-        painter.drawPolyline(poly);
+        // Segment by segment: a thin polyline overshoots sharp corners by a
+        // pixel, while a single thin line stays between its end points.
+        QVector<QLine> lines;
+        lines.reserve(poly.size());
+        for (int k = 0; k + 1 < poly.size(); ++k) lines << QLine(poly[k], poly[k + 1]);
+        if (!lines.isEmpty()) painter.drawLines(lines);
         break;
       }
       case vsml_part::SetOfPoints:

@@ -6,6 +6,7 @@
 // of how the raster engine fills them.
 #include <vector>
 #include <QBrush>
+#include <QLine>
 #include <QPaintDevice>
 #include <QPaintEngine>
 #include <QPen>
@@ -17,7 +18,7 @@ struct recorded_op
   enum kind { ellipse, points, polyline, polygon, lines, path, other };
   kind what;
   QRect rect;     // ellipse
-  QPolygon pts;   // points, polyline, polygon
+  QPolygon pts;   // points, polyline, polygon; lines as end point pairs
   QPen pen;
   QBrush brush;
 };
@@ -66,8 +67,16 @@ class recording_engine : public QPaintEngine
     recorded_op& op = add(m == PolylineMode ? recorded_op::polyline : recorded_op::polygon);
     for (int i = 0; i < n; ++i) op.pts << p[i].toPoint();
   }
-  void drawLines(const QLine*, int) override { add(recorded_op::lines); }
-  void drawLines(const QLineF*, int) override { add(recorded_op::lines); }
+  void drawLines(const QLine* l, int n) override
+  {
+    recorded_op& op = add(recorded_op::lines);
+    for (int i = 0; i < n; ++i) op.pts << l[i].p1() << l[i].p2();
+  }
+  void drawLines(const QLineF* l, int n) override
+  {
+    recorded_op& op = add(recorded_op::lines);
+    for (int i = 0; i < n; ++i) op.pts << l[i].p1().toPoint() << l[i].p2().toPoint();
+  }
   void drawPath(const QPainterPath&) override { add(recorded_op::path); }
 
   std::vector<recorded_op> ops;
