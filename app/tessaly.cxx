@@ -11,6 +11,12 @@
 #include <QPushButton>
 #include <QSlider>
 #include <qvwr/qvwr_viewer.h>
+#include <vgl/vgl_box_2d.h>
+#include <vil/algo/vil_exp_filter_2d.h>
+#include <vil/algo/vil_gradient_rms_3x3.h>
+#include <vil/vil_convert.h>
+#include <vil/vil_fill.h>
+#include <vil/vil_math.h>
 
 namespace
 {
@@ -108,6 +114,8 @@ tessaly::tessaly(QWidget* parent, const char* name)
   pal.setColor(q_viewer_->backgroundRole(), ground);
   q_viewer_->setPalette(pal);
   top->addWidget(q_viewer_, 0, Qt::Alignment());
+
+  build_start_image();
 }
 
 tessaly::~tessaly()
@@ -145,18 +153,79 @@ void tessaly::set_to_zoom()
 {
 }
 
-void tessaly::set_image_wt(int)
+// ---- image and cost image
+
+void tessaly::build_start_image()
 {
+  // Drawn first, beneath the shape and the points.
+  q_viewer_->append(fg_image_);
+
+  // A bright rectangle and a bright disc on a dark ground, so the snake can
+  // be tried before any file is loaded.
+  vil_image_view<vxl_byte>& px = image_.image();
+  px.set_size(250, 250, 1);
+  px.fill(30);
+  for (unsigned j = 80; j <= 160; ++j)
+    for (unsigned i = 50; i <= 110; ++i) px(i, j) = 250;
+  vil_fill_disk(px, 170.0, 125.0, 40.0, vxl_byte(250));
+
+  set_image(image_);
 }
 
-void tessaly::set_smooth_k(int)
+void tessaly::set_image(const vimt_image_2d_of<vxl_byte>& image)
 {
+  image_.set_world2im(image.world2im());
+  image_.image() = image.image();
+
+  const vimt_transform_2d i2w = image_.world2im().inverse();
+  const unsigned ni = image_.ni() > 1 ? image_.ni() : 1, nj = image_.nj() > 1 ? image_.nj() : 1;
+  const vgl_point_2d<double> p0 = i2w(0.0, 0.0);
+  const vgl_point_2d<double> p1 = i2w(ni - 1.0, nj - 1.0);
+
+  compute_cost_image();
+
+  q_viewer_->lock();
+  q_viewer_->worldWindow(vgl_box_2d<double>(p0, p1));
+  fg_image_.set(show_cost_image_ ? cost_display_ : image_);
+  q_viewer_->unZoom();
+  q_viewer_->release();
+}
+
+void tessaly::compute_cost_image()
+{
+  // Sobel and rms over all planes in one pass, without the full-size
+  // gradient planes.
+  vil_gradient_rms_3x3(image_.image(), cost_image_.image());
+  if (smooth_k_ > 0) {
+    vil_exp_filter_2d<float, float, double>(cost_image_.image(), work_image_, smooth_k_, smooth_k_);
+    vil_exp_filter_2d<float, float, double>(work_image_, cost_image_.image(), smooth_k_, smooth_k_);
+  }
+  float lo = 0.0f, hi = 0.0f;
+  vil_math_value_range(cost_image_.image(), lo, hi);
+  max_cost_ = hi;
+  vil_convert_stretch_range(cost_image_.image(), cost_display_.image());
+}
+
+void tessaly::set_image_wt(int v)
+{
+  // Acts from the next snake run; nothing on screen changes.
+  image_wt_ = v / 100.0;
+}
+
+void tessaly::set_smooth_k(int v)
+{
+  smooth_k_ = v / 201.0 + 0.5;
+  compute_cost_image();
+  if (show_cost_image_) fg_image_.set(cost_display_);
+}
+
+void tessaly::set_show_cost_image(bool on)
+{
+  show_cost_image_ = on;
+  fg_image_.set(on ? cost_display_ : image_);
 }
 
 void tessaly::search()
 {
 }
 
-void tessaly::set_show_cost_image(bool)
-{
-}

@@ -116,7 +116,7 @@ TEST(TessalyWindow, FrameGeometryAndGround)
   EXPECT_EQ(QColor(shot.pixel(3, 3)), QColor(10, 100, 10));
   EXPECT_EQ(QColor(shot.pixel(v->width() - 1, v->height() - 1)), QColor(10, 100, 10));
   // The viewer's own mapping follows its real size.
-  EXPECT_DOUBLE_EQ(v->worldToDisplay()(128, 128).x(), v->width() / 2.0);
+  EXPECT_DOUBLE_EQ(v->worldToDisplay()(v->worldWindow().centroid()).x(), v->width() / 2.0);
 }
 
 TEST(TessalyWindow, LayoutControlsAndValues)

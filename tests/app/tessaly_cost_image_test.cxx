@@ -1,0 +1,241 @@
+// The window's image and cost image: the start image, the cost pipeline and
+// the three controls that act on it, checked on grabbed screen pixels.
+#include <app/tessaly.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <QCheckBox>
+#include <QImage>
+#include <QSlider>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <qvwr/qvwr_viewer.h>
+
+namespace
+{
+struct shown_window
+{
+  tessaly win{nullptr, nullptr};
+  shown_window()
+  {
+    win.setGeometry(100, 100, 300, 300);
+    win.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&win));
+  }
+  qvwr_viewer& viewer() { return *win.q_viewer(); }
+  QImage grab() { return viewer().grab().toImage(); }
+  // Grey level shown at world (image) point (x, y).
+  int grey_at(const QImage& g, double x, double y)
+  {
+    const vgl_point_2d<double> d = viewer().worldToDisplay()(x, y);
+    return qGray(g.pixel(int(d.x() + 0.5), int(d.y() + 0.5)));
+  }
+  QCheckBox* cost_box() { return win.findChild<QCheckBox*>("cost_image_check"); }
+  QSlider* weight_slider() { return win.findChild<QSlider*>("image_wt_slider"); }
+  QSlider* smooth_slider() { return win.findChild<QSlider*>("smooth_k_slider"); }
+  // Sum of the changes in grey along image row j: small when blurred.
+  long variation(const QImage& g, int j)
+  {
+    long tv = 0;
+    for (int i = 1; i < 250; ++i) tv += std::abs(grey_at(g, i, j) - grey_at(g, i - 1, j));
+    return tv;
+  }
+};
+
+vimt_image_2d_of<vxl_byte> constant(unsigned ni, unsigned nj, unsigned np, vxl_byte v)
+{
+  vimt_image_2d_of<vxl_byte> im(ni, nj, np);
+  im.image().fill(v);
+  return im;
+}
+}  // namespace
+
+TEST(tessaly_cost_image, start_image_rectangle_and_disc_on_dark_ground)
+{
+  shown_window w;
+  const vimt_image_2d_of<vxl_byte>& im = w.win.image();
+  ASSERT_EQ(im.ni(), 250u);
+  ASSERT_EQ(im.nj(), 250u);
+  ASSERT_EQ(im.nplanes(), 1u);
+  EXPECT_EQ(im.image()(50, 80), 250);    // rectangle corners, both ends included
+  EXPECT_EQ(im.image()(110, 160), 250);
+  EXPECT_EQ(im.image()(49, 100), 30);
+  EXPECT_EQ(im.image()(111, 100), 30);
+  EXPECT_EQ(im.image()(80, 161), 30);
+  EXPECT_EQ(im.image()(170, 125), 250);  // disc: squared distance below 1600
+  EXPECT_EQ(im.image()(209, 125), 250);
+  EXPECT_EQ(im.image()(210, 125), 30);
+  EXPECT_EQ(im.image()(170, 85), 30);
+  EXPECT_EQ(w.win.smooth_k(), 0.75);
+  EXPECT_EQ(w.win.image_wt(), 0.5);
+  EXPECT_FALSE(w.win.show_cost_image());
+
+  // On screen: the world window is the image, fitted.
+  EXPECT_EQ(w.viewer().worldWindow(), vgl_box_2d<double>(0, 249, 0, 249));
+  const QImage g = w.grab();
+  EXPECT_EQ(w.grey_at(g, 80, 120), 250);   // rectangle
+  EXPECT_EQ(w.grey_at(g, 170, 125), 250);  // disc
+  EXPECT_EQ(w.grey_at(g, 150, 60), 30);    // ground
+  EXPECT_EQ(w.grey_at(g, 20, 220), 30);
+}
+
+TEST(tessaly_cost_image, cost_image_check_box_shows_the_outline_and_back)
+{
+  shown_window w;
+  const QImage start = w.grab();
+  w.cost_box()->setChecked(true);
+  EXPECT_TRUE(w.win.show_cost_image());
+  const QImage cost = w.grab();
+
+  // Bright on the edges, dark inside the shapes and on the ground.
+  const int edge_rect = w.grey_at(cost, 50, 120), edge_disc = w.grey_at(cost, 130, 125);
+  EXPECT_GT(edge_rect, 100);
+  EXPECT_GT(edge_disc, 100);
+  EXPECT_LT(w.grey_at(cost, 80, 120), edge_rect / 4);
+  EXPECT_LT(w.grey_at(cost, 170, 125), edge_disc / 4);
+  EXPECT_LT(w.grey_at(cost, 20, 220), 10);
+  EXPECT_LT(w.grey_at(cost, 150, 20), 10);
+
+  w.cost_box()->setChecked(false);
+  EXPECT_EQ(w.grab(), start);
+}
+
+TEST(tessaly_cost_image, smoothing_slider_blurs_only_while_shown)
+{
+  shown_window w;
+  QSlider* smooth = w.smooth_slider();
+
+  // Unchecked: the screen keeps the image.
+  const QImage start = w.grab();
+  smooth->setValue(0);
+  EXPECT_DOUBLE_EQ(w.win.smooth_k(), 0.5);
+  smooth->setValue(100);
+  EXPECT_DOUBLE_EQ(w.win.smooth_k(), 0.5 + 100 / 201.0);
+  EXPECT_EQ(w.grab(), start);
+
+  w.cost_box()->setChecked(true);
+  const QImage very = w.grab();
+  smooth->setValue(0);
+  const QImage little = w.grab();
+  EXPECT_NE(little, very);
+  // Along row 120 through both shapes: at 100 far smoother than at 0.
+  EXPECT_LT(w.variation(very, 120) * 2, w.variation(little, 120));
+  // At 0 it still smooths (k = 0.5): the edge spreads to its neighbours.
+  EXPECT_GT(w.grey_at(little, 47, 120), 0);
+}
+
+TEST(tessaly_cost_image, weight_slider_sets_the_weight_and_nothing_else)
+{
+  shown_window w;
+  QSlider* weight = w.weight_slider();
+  const QImage before = w.grab();
+  const float max_before = w.win.max_cost();
+  weight->setValue(0);
+  EXPECT_DOUBLE_EQ(w.win.image_wt(), 0.0);
+  weight->setValue(100);
+  EXPECT_DOUBLE_EQ(w.win.image_wt(), 1.0);
+  EXPECT_EQ(w.grab(), before);
+  EXPECT_EQ(w.win.max_cost(), max_before);
+
+  w.cost_box()->setChecked(true);
+  const QImage cost = w.grab();
+  weight->setValue(30);
+  EXPECT_DOUBLE_EQ(w.win.image_wt(), 0.3);
+  EXPECT_EQ(w.grab(), cost);
+}
+
+TEST(tessaly_cost_image, pipeline_values)
+{
+  shown_window w;
+  // Constant image: zero cost, black display.
+  w.win.set_image(constant(40, 30, 1, 77));
+  EXPECT_EQ(w.win.max_cost(), 0.0f);
+  EXPECT_EQ(w.win.cost_image().ni(), 40u);
+  EXPECT_EQ(w.win.cost_image().nplanes(), 1u);
+  EXPECT_EQ(w.win.cost_display().image()(20, 15), 0);
+
+  // One pixel wide or high: the gradient's border leaves only zeros.
+  w.win.set_image(constant(1, 20, 1, 0));
+  EXPECT_EQ(w.win.max_cost(), 0.0f);
+  vimt_image_2d_of<vxl_byte> stripe(20, 1, 1);
+  for (unsigned i = 0; i < 20; ++i) stripe.image()(i, 0) = vxl_byte(i * 10);
+  w.win.set_image(stripe);
+  EXPECT_EQ(w.win.max_cost(), 0.0f);
+
+  // A step: rms of the two Sobel planes, smoothed, then stretched to 0..255.
+  vimt_image_2d_of<vxl_byte> step = constant(30, 30, 1, 0);
+  for (unsigned j = 0; j < 30; ++j)
+    for (unsigned i = 15; i < 30; ++i) step.image()(i, j) = 160;
+  w.win.set_image(step);
+  // Unsmoothed the step gives gi = 80 (160 / 2) on two columns, gj = 0:
+  // rms sqrt(80^2 / 2); the double smoothing keeps the maximum below it.
+  EXPECT_GT(w.win.max_cost(), 5.0f);
+  EXPECT_LT(w.win.max_cost(), float(80 / std::sqrt(2.0)));
+  const vil_image_view<vxl_byte>& d = w.win.cost_display().image();
+  int brightest = 0;
+  for (unsigned i = 0; i < 30; ++i) brightest = std::max<int>(brightest, d(i, 15));
+  EXPECT_GE(brightest, 254);  // the stretch truncates, so the top may be 254
+  EXPECT_GT(d(14, 15), d(8, 15));
+  EXPECT_NEAR(d(14, 15), d(15, 15), 1);  // symmetric about the step
+
+  // A colour image combines its planes: the same edge in one of three
+  // planes gives a smaller rms than in all three.
+  vimt_image_2d_of<vxl_byte> one = constant(30, 30, 3, 0), all = constant(30, 30, 3, 0);
+  for (unsigned j = 0; j < 30; ++j)
+    for (unsigned i = 15; i < 30; ++i) {
+      one.image()(i, j, 1) = 160;
+      for (unsigned p = 0; p < 3; ++p) all.image()(i, j, p) = 160;
+    }
+  w.win.set_image(all);
+  const float max_all = w.win.max_cost();
+  w.win.set_image(one);
+  EXPECT_NEAR(w.win.max_cost() * std::sqrt(3.0f), max_all, 1e-3f * max_all);
+}
+
+TEST(tessaly_cost_image, work_image_keeps_its_memory_and_images_keep_their_place)
+{
+  shown_window w;
+  w.smooth_slider()->setValue(10);
+  const float* mem = w.win.work_image().top_left_ptr();
+  ASSERT_NE(mem, nullptr);
+  w.smooth_slider()->setValue(90);
+  EXPECT_EQ(w.win.work_image().top_left_ptr(), mem);
+
+  // The cost display follows a new image while the box is checked.
+  w.cost_box()->setChecked(true);
+  vimt_image_2d_of<vxl_byte> big = constant(500, 100, 1, 30);
+  w.win.set_image(big);
+  EXPECT_EQ(w.viewer().worldWindow(), vgl_box_2d<double>(0, 499, 0, 99));
+  EXPECT_EQ(w.win.image().ni(), 500u);
+  EXPECT_EQ(w.win.image().image().top_left_ptr(), big.image().top_left_ptr());  // shared
+  EXPECT_EQ(w.win.cost_display().ni(), 500u);
+  EXPECT_EQ(w.grey_at(w.grab(), 250, 50), 0);  // constant: black cost
+  w.cost_box()->setChecked(false);
+  EXPECT_EQ(w.grey_at(w.grab(), 250, 50), 30);
+}
+
+TEST(tessaly_cost_image, colour_file_with_alpha_is_shown_in_colour)
+{
+  shown_window w;
+  vimt_image_2d_of<vxl_byte> rgba(64, 64, 4);
+  for (unsigned j = 0; j < 64; ++j)
+    for (unsigned i = 0; i < 64; ++i) {
+      rgba.image()(i, j, 0) = 200;
+      rgba.image()(i, j, 1) = 40;
+      rgba.image()(i, j, 2) = vxl_byte(i < 32 ? 10 : 250);
+      rgba.image()(i, j, 3) = 0;  // fully transparent: not shown
+    }
+  testing::internal::CaptureStderr();
+  w.win.set_image(rgba);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  const QImage g = w.grab();
+  const vgl_point_2d<double> a = w.viewer().worldToDisplay()(16, 32);
+  const vgl_point_2d<double> b = w.viewer().worldToDisplay()(48, 32);
+  const QRgb pa = g.pixel(int(a.x() + 0.5), int(a.y() + 0.5));
+  const QRgb pb = g.pixel(int(b.x() + 0.5), int(b.y() + 0.5));
+  EXPECT_EQ(qRed(pa), 200);
+  EXPECT_EQ(qGreen(pa), 40);
+  EXPECT_EQ(qBlue(pa), 10);
+  EXPECT_EQ(qBlue(pb), 250);
+  EXPECT_GT(w.win.max_cost(), 0.0f);  // the blue edge counts, alpha constant
+}
