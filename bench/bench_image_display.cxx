@@ -1,0 +1,103 @@
+// Display rebuild of a large image in a full-HD viewer, painting it, and a
+// move of the smoothing slider in the window (cost pipeline plus rebuild).
+#include <QApplication>
+#include <QPainter>
+#include <QPixmap>
+#include <benchmark/benchmark.h>
+
+#include <app/tessaly.h>
+#include <qvwr/qvwr_fg_image.h>
+#include <qvwr/qvwr_viewer.h>
+
+namespace
+{
+const unsigned big_ni = 4000, big_nj = 3000;
+const int view_w = 1920, view_h = 1080;
+
+vimt_image_2d_of<vxl_byte> big_image(unsigned nplanes)
+{
+  vimt_image_2d_of<vxl_byte> im(big_ni, big_nj, nplanes);
+  for (unsigned p = 0; p < nplanes; ++p)
+    for (unsigned j = 0; j < big_nj; ++j) {
+      vxl_byte* row = im.image().top_left_ptr() + p * im.image().planestep() + j * im.image().jstep();
+      for (unsigned i = 0; i < big_ni; ++i) row[i] = vxl_byte((i ^ j) + 40 * p);
+    }
+  return im;
+}
+
+// A viewer of 1920 x 1080 showing the whole image, fitted.
+struct big_view
+{
+  qvwr_viewer viewer;
+  qvwr_fg_image fig;
+  explicit big_view(const vimt_image_2d_of<vxl_byte>& im)
+  {
+    viewer.resize(view_w, view_h);
+    viewer.displaySize(view_w, view_h);
+    viewer.append(fig);
+    viewer.worldWindow(vgl_box_2d<double>(0, big_ni - 1, 0, big_nj - 1));
+    viewer.unZoom();
+    fig.set(im);
+  }
+  ~big_view() { viewer.removeAll(); }
+};
+
+void display_rebuild(benchmark::State& state, unsigned nplanes)
+{
+  const vimt_image_2d_of<vxl_byte> im = big_image(nplanes);
+  big_view v(im);
+  for (auto _ : state) {
+    v.fig.computeImage();
+    benchmark::DoNotOptimize(v.fig.pixmap().cacheKey());
+  }
+  state.counters["display_px"] = double(v.fig.displayImage().width()) * v.fig.displayImage().height();
+}
+
+void BM_ComputeImageColour(benchmark::State& state) { display_rebuild(state, 3); }
+void BM_ComputeImageGrey(benchmark::State& state) { display_rebuild(state, 1); }
+BENCHMARK(BM_ComputeImageColour)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ComputeImageGrey)->Unit(benchmark::kMillisecond);
+
+// Painting the built display image: one pixmap blit into the repaint buffer.
+void BM_PaintColour(benchmark::State& state)
+{
+  const vimt_image_2d_of<vxl_byte> im = big_image(3);
+  big_view v(im);
+  QPixmap target(view_w, view_h);
+  const QRect all(0, 0, view_w, view_h);
+  for (auto _ : state) {
+    QPainter p(&target);
+    v.viewer.drawGraphics(p, all);
+  }
+}
+BENCHMARK(BM_PaintColour)->Unit(benchmark::kMillisecond);
+
+// One step of the smoothing slider on the big colour image while the cost
+// image is shown: the cost pipeline and the display rebuild.
+void BM_SmoothingSlider(benchmark::State& state)
+{
+  tessaly win(nullptr, nullptr);
+  win.resize(view_w, view_h + 120);
+  win.q_viewer()->resize(view_w, view_h);
+  win.q_viewer()->displaySize(view_w, view_h);
+  win.set_image(big_image(3));
+  win.set_show_cost_image(true);
+  int v = 0;
+  for (auto _ : state) {
+    win.set_smooth_k(v);
+    v = (v + 37) % 101;
+  }
+}
+BENCHMARK(BM_SmoothingSlider)->Unit(benchmark::kMillisecond);
+}  // namespace
+
+int main(int argc, char** argv)
+{
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
