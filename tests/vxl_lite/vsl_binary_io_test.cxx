@@ -81,13 +81,18 @@ TEST(VslBinaryIo, HeaderAndEmptyStream)
 
 TEST(VslBinaryIo, UnsignedIntegerBytes)
 {
-  EXPECT_EQ(hex(encode(0u)), "80");
-  EXPECT_EQ(hex(encode(1u)), "81");
-  EXPECT_EQ(hex(encode(127u)), "ff");
-  EXPECT_EQ(hex(encode(128u)), "00 81");
-  EXPECT_EQ(hex(encode(16383u)), "7f ff");
-  EXPECT_EQ(hex(encode(16384u)), "00 00 81");
-  EXPECT_EQ(hex(encode(4294967295u)), "7f 7f 7f 7f 8f");
+  const std::pair<unsigned, const char*> cases[] = {{0u, "80"},          {1u, "81"},       {127u, "ff"},
+                                                     {128u, "00 81"},     {16383u, "7f ff"}, {16384u, "00 00 81"},
+                                                     {4294967295u, "7f 7f 7f 7f 8f"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(hex(encode(c.first)), c.second);
+    unsigned back = 12345;
+    ASSERT_TRUE(decode(encode(c.first), back));
+    EXPECT_EQ(back, c.first);
+    unsigned long long wide = 7;
+    ASSERT_TRUE(decode(encode(c.first), wide));
+    EXPECT_EQ(wide, c.first);
+  }
   EXPECT_EQ(hex(encode(static_cast<unsigned short>(65535))), "7f 7f 83");
   EXPECT_EQ(hex(encode(std::numeric_limits<unsigned long long>::max())), "7f 7f 7f 7f 7f 7f 7f 7f 7f 81");
   // Width does not matter, only the value.

@@ -271,6 +271,17 @@ TEST(VslFormat, RecordExamples)
               vsl_b_write(os, std::vector<std::vector<int>>());
             }),
             header + "\x81\x82\x80");
+  {
+    std::istringstream ss(header + "\x81\x82\x80", std::ios::binary);
+    vsl_b_istream is(&ss);
+    short ver = 0;
+    std::vector<std::vector<int>> parts{{1}};
+    vsl_b_read(is, ver);
+    vsl_b_read(is, parts);
+    EXPECT_FALSE(!is);
+    EXPECT_EQ(ver, 1);
+    EXPECT_TRUE(parts.empty());
+  }
 
   // A 2-D point set {(1,2), (3,4), (5,6)}.
   const double xy[] = {1, 3, 5, 2, 4, 6};

@@ -70,6 +70,8 @@ TEST(VslVectorIo, BuiltInLayouts)
   EXPECT_EQ(encode(std::vector<bool>{true, false}), std::string("\x81\x82\xff\x00", 4));
 
   std::vector<int> vi;
+  EXPECT_TRUE(decode("\x82\x84\xff\x84\x80\x81\x82\x83", vi));
+  EXPECT_EQ(vi, (std::vector<int>{0, 1, 2, 3}));
   EXPECT_TRUE(decode(encode(std::vector<int>{5, -9, 1000000}), vi));
   EXPECT_EQ(vi, (std::vector<int>{5, -9, 1000000}));
   // Version 3 has the same layout.
