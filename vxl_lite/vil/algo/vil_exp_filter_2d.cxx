@@ -1,5 +1,6 @@
 #include <vil/algo/vil_exp_filter_2d.h>
 
+#include <cstdint>
 #include <immintrin.h>  // SSE2 (every x86-64) and, where the processor has it, AVX
 
 namespace
@@ -178,15 +179,39 @@ void plane_float(const float* src, std::ptrdiff_t s_jstep, float* dest, std::ptr
   const double norm = (1.0 - kj) / (1.0 + kj);
   double* __restrict acc = vil_exp_filter_detail::scratch<double>(ni, 2);
   std::fill(acc, acc + ni, 0.0);
+  // A plane much larger than the caches is written by the forward sweep with
+  // streaming stores: its rows are evicted before the backward sweep anyway,
+  // and streaming saves reading each destination line in first.
+  const bool stream = std::size_t(ni) * nj * sizeof(float) > (std::size_t(16) << 20);
+  const __m128d kk = _mm_set1_pd(kj), nn = _mm_set1_pd(norm);
   for (unsigned j = 0; j < nj; ++j) {
     const float* __restrict s = src + j * s_jstep;
     float* __restrict d = dest + j * d_jstep;
-    for (unsigned i = 0; i < ni; ++i) {
+    unsigned i = 0;
+    if (stream) {
+      for (; i < ni && (reinterpret_cast<std::uintptr_t>(d + i) & 15) != 0; ++i) {
+        const double a = acc[i] * kj + double(s[i]);
+        acc[i] = a;
+        d[i] = float(norm * a);
+      }
+      for (; i + 4 <= ni; i += 4) {
+        const __m128 in = _mm_loadu_ps(s + i);
+        const __m128d a0 = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(acc + i), kk), _mm_cvtps_pd(in));
+        const __m128d a1 = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(acc + i + 2), kk),
+                                      _mm_cvtps_pd(_mm_movehl_ps(in, in)));
+        _mm_storeu_pd(acc + i, a0);
+        _mm_storeu_pd(acc + i + 2, a1);
+        _mm_stream_ps(d + i, _mm_movelh_ps(_mm_cvtpd_ps(_mm_mul_pd(nn, a0)),
+                                           _mm_cvtpd_ps(_mm_mul_pd(nn, a1))));
+      }
+    }
+    for (; i < ni; ++i) {
       const double a = acc[i] * kj + double(s[i]);
       acc[i] = a;
       d[i] = float(norm * a);
     }
   }
+  if (stream) _mm_sfence();
   std::fill(acc, acc + ni, 0.0);
   // Rows above `full` go in blocks of `block`, the rest one by one.
   const unsigned block = have_avx ? 16 : 8;

@@ -44,16 +44,38 @@ void add_plane_row(const vxl_byte* a, const vxl_byte* b, const vxl_byte* c, unsi
   }
 }
 
-// Row j of plane p as a unit-step line: the image row itself, or a copy
-// when the planes are interleaved.
-const vxl_byte* plane_row(const vil_image_view<vxl_byte>& src, unsigned j, unsigned p,
-                          vxl_byte* copy)
+// Rows of an image whose planes are not unit-step lines (interleaved
+// colour), copied out plane by plane into a ring of three rows, so that
+// each image row is copied once however many output rows use it.
+struct row_ring
 {
-  const vxl_byte* row = src.top_left_ptr() + p * src.planestep() + j * src.jstep();
-  if (src.istep() == 1) return row;
-  for (unsigned i = 0; i < src.ni(); ++i) copy[i] = row[i * src.istep()];
-  return copy;
-}
+  std::vector<vxl_byte> lines;  // [slot][plane][i]
+  long held[3] = {-1, -1, -1};  // image row in each slot
+  unsigned ni = 0, np = 0;
+
+  void reset(unsigned ni_, unsigned np_)
+  {
+    ni = ni_;
+    np = np_;
+    if (lines.size() < std::size_t(3) * np * ni) lines.resize(std::size_t(3) * np * ni);
+    held[0] = held[1] = held[2] = -1;
+  }
+  const vxl_byte* row(const vil_image_view<vxl_byte>& src, unsigned j, unsigned p)
+  {
+    const unsigned slot = j % 3;
+    vxl_byte* base = lines.data() + std::size_t(slot) * np * ni;
+    if (held[slot] != long(j)) {
+      const vxl_byte* s = src.top_left_ptr() + j * src.jstep();
+      for (unsigned q = 0; q < np; ++q) {
+        vxl_byte* line = base + std::size_t(q) * ni;
+        const vxl_byte* sq = s + q * src.planestep();
+        for (unsigned i = 0; i < ni; ++i) line[i] = sq[i * src.istep()];
+      }
+      held[slot] = j;
+    }
+    return base + std::size_t(p) * ni;
+  }
+};
 }  // namespace
 
 void vil_gradient_rms_3x3(const vil_image_view<vxl_byte>& src, vil_image_view<float>& dest)
@@ -67,9 +89,10 @@ void vil_gradient_rms_3x3(const vil_image_view<vxl_byte>& src, vil_image_view<fl
   // Work lines kept from call to call (the pipeline runs on every slider
   // move): one row of sums and, for interleaved planes, three row copies.
   static thread_local std::vector<int> acc;
-  static thread_local std::vector<vxl_byte> copies;
+  static thread_local row_ring ring;
   if (acc.size() < ni + 8) acc.resize(ni + 8);
-  if (src.istep() != 1 && copies.size() < 3 * std::size_t(ni)) copies.resize(3 * std::size_t(ni));
+  const bool unit = src.istep() == 1;
+  if (!unit) ring.reset(ni, np);
   const float scale = 1.0f / 64.0f;  // (1/8)^2, exact
   const float nplanes2 = float(2 * np);
   const __m128 scale4 = _mm_set1_ps(scale), np4 = _mm_set1_ps(nplanes2);
@@ -82,9 +105,13 @@ void vil_gradient_rms_3x3(const vil_image_view<vxl_byte>& src, vil_image_view<fl
     }
     std::memset(acc.data(), 0, ni * sizeof(int));
     for (unsigned p = 0; p < np; ++p) {
-      vxl_byte* cp = copies.data();
-      add_plane_row(plane_row(src, j - 1, p, cp), plane_row(src, j, p, cp + ni),
-                    plane_row(src, j + 1, p, cp + 2 * ni), ni, acc.data());
+      if (unit) {
+        const vxl_byte* b = src.top_left_ptr() + p * src.planestep() + j * src.jstep();
+        add_plane_row(b - src.jstep(), b, b + src.jstep(), ni, acc.data());
+      } else {
+        add_plane_row(ring.row(src, j - 1, p), ring.row(src, j, p), ring.row(src, j + 1, p), ni,
+                      acc.data());
+      }
     }
     d[0] = 0.0f;
     unsigned i = 1;
