@@ -346,11 +346,3 @@ TEST(TessalyWindow, DestroyingTheWindowEmptiesTheViewerFirst)
   EXPECT_FALSE(editor.gotViewer());
   figures.clear();
 }
-
-TEST(TessalyWindow, KeysWithoutAnInteractionGoToTheParent)
-{
-  auto w = shown_window();
-  QKeyEvent key(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier);
-  QCoreApplication::sendEvent(w->q_viewer(), &key);
-  EXPECT_FALSE(key.isAccepted());
-}

@@ -114,23 +114,6 @@ TEST(QvwrFigure, HidingRepaintsTheBoundBox)
   EXPECT_EQ(v->grab().toImage().pixel(20, 30), QColor(Qt::red).rgb());
 }
 
-TEST(QvwrFigure, LockBatchesInvalidations)
-{
-  auto v = shown_viewer();
-  count_figure ground(QRect(0, 0, 200, 150));
-  v->append(ground);
-  count_figure f(QRect(0, 0, 5, 5));
-  v->append(f);
-  ground.reset();
-  f.lock();
-  f.invalidate(QRect(0, 0, 5, 5));
-  f.invalidate(vgl_box_2d<int>(50, 60, 70, 80));
-  EXPECT_EQ(ground.draws, 0);
-  f.release();
-  ASSERT_EQ(ground.areas.size(), 1u);
-  EXPECT_EQ(ground.areas[0], QRect(QPoint(0, 0), QPoint(60, 80)));
-}
-
 TEST(QvwrFigure, RemoveAndDestroyLeaveTheViewerAndRepaint)
 {
   auto v = shown_viewer();
