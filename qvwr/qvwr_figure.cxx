@@ -74,7 +74,8 @@ void qvwr_figure::release()
 
 QRect qvwr_figure::toRect(const vgl_box_2d<int>& b)
 {
-  const int w = b.max_x() > b.min_x() ? b.max_x() - b.min_x() : 0;
-  const int h = b.max_y() > b.min_y() ? b.max_y() - b.min_y() : 0;
-  return QRect(QPoint(b.min_x(), b.min_y()), QPoint(b.min_x() + w, b.min_y() + h));
+  // min + (max - min) is max itself; taking it directly cannot overflow.
+  const int right = b.max_x() > b.min_x() ? b.max_x() : b.min_x();
+  const int bottom = b.max_y() > b.min_y() ? b.max_y() : b.min_y();
+  return QRect(QPoint(b.min_x(), b.min_y()), QPoint(right, bottom));
 }

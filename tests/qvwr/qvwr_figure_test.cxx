@@ -1,3 +1,4 @@
+#include <limits>
 #include <memory>
 #include <gtest/gtest.h>
 #include <QImage>
@@ -26,6 +27,11 @@ TEST(QvwrFigure, BoxRuleCoversCornerPixels)
   EXPECT_EQ(r.top(), 3);
   EXPECT_EQ(r.right(), 5);
   EXPECT_EQ(r.bottom(), 9);
+  // The widest box there is: no overflow on the way.
+  const int lo = std::numeric_limits<int>::min(), hi = std::numeric_limits<int>::max();
+  const QRect all = qvwr_figure::toRect(vgl_box_2d<int>(lo, hi, lo, hi));
+  EXPECT_EQ(all.left(), lo);
+  EXPECT_EQ(all.right(), hi);
 
   // Maximum below minimum: the single pixel at the minimum corner.
   vgl_box_2d<int> empty;
