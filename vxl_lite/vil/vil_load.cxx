@@ -8,9 +8,13 @@
 #include <sys/stat.h>
 #include <vil/file_formats/vil_bmp.h>
 #include <vil/file_formats/vil_jpeg.h>
+#include <vil/file_formats/vil_mit.h>
 #include <vil/file_formats/vil_png.h>
 #include <vil/file_formats/vil_pnm.h>
+#include <vil/file_formats/vil_ras.h>
+#include <vil/file_formats/vil_sgi.h>
 #include <vil/file_formats/vil_tiff.h>
+#include <vil/file_formats/vil_viff.h>
 #include <vil/vil_load_support.h>
 
 namespace
@@ -27,9 +31,6 @@ bool starts_with(const unsigned char* head, std::size_t n, const char* magic, st
 
 // Formats known by their magic bytes that no reader handles yet; naming
 // them gives a clearer refusal than "unknown format".
-bool is_sun_raster(const unsigned char* h, std::size_t n) { return starts_with(h, n, "\x59\xa6\x6a\x95", 4); }
-bool is_sgi(const unsigned char* h, std::size_t n) { return starts_with(h, n, "\x01\xda", 2); }
-bool is_viff(const unsigned char* h, std::size_t n) { return starts_with(h, n, "\xab\x01", 2); }
 bool is_nitf(const unsigned char* h, std::size_t n)
 {
   return starts_with(h, n, "NITF", 4) || starts_with(h, n, "NSIF", 4);
@@ -55,12 +56,14 @@ const file_format formats[] = {
     {"TIFF", vil_tiff_probe, vil_tiff_read},
     {"PNM", vil_pnm_probe, vil_pnm_read},
     {"BMP", vil_bmp_probe, vil_bmp_read},
-    {"Sun raster", is_sun_raster, nullptr},
-    {"SGI", is_sgi, nullptr},
-    {"VIFF", is_viff, nullptr},
+    {"Sun raster", vil_ras_probe, vil_ras_read},
+    {"SGI", vil_sgi_probe, vil_sgi_read},
+    {"VIFF", vil_viff_probe, vil_viff_read},
     {"NITF", is_nitf, nullptr},
     {"DICOM", is_dicom, nullptr},
     {"JPEG 2000", is_jpeg2000, nullptr},
+    // No magic number: last, so that it never shadows another format.
+    {"MIT", vil_mit_probe, vil_mit_read},
 };
 
 struct file_closer
