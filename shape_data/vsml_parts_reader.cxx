@@ -30,14 +30,15 @@ bool read_int(std::istream& is, int& n, const char* what)
 }
 
 // Appends a..b (counting down when a > b), refusing lists that grow past
-// what any shape has.
-bool append_range(std::vector<int>& list, int a, int b)
+// what any shape has: at most `budget` indices, which is
+// vsml_parts_reader_max_indices less what earlier parts of the file took.
+bool append_range(std::vector<int>& list, int a, int b, std::int64_t budget)
 {
   const std::int64_t count = (a <= b ? std::int64_t(b) - a : std::int64_t(a) - b) + 1;
-  if (count + std::int64_t(list.size()) > vsml_parts_reader_max_indices)
+  if (count + std::int64_t(list.size()) > budget)
   {
     std::cerr << "RD_ReadPart: Too many indices in range " << a << ".." << b << " (at most "
-              << vsml_parts_reader_max_indices << " a part)\n";
+              << vsml_parts_reader_max_indices << " a part or a file)\n";
     return false;
   }
   const int step = a <= b ? 1 : -1;
@@ -47,7 +48,7 @@ bool append_range(std::vector<int>& list, int a, int b)
 }
 
 // The index list after its "(", up to and including the ")".
-bool read_index_list(std::istream& is, std::vector<int>& list)
+bool read_index_list(std::istream& is, std::vector<int>& list, std::int64_t budget)
 {
   // The writer gives "()" for a part without indices.
   is >> std::ws;
@@ -63,7 +64,7 @@ bool read_index_list(std::istream& is, std::vector<int>& list)
       return false;
     char c;
     if (!(is >> c) || c == ')')
-      return append_range(list, n, n);
+      return append_range(list, n, n, budget);
     if (c == '.')
     {
       if (!(is >> c) || c != '.')
@@ -74,19 +75,21 @@ bool read_index_list(std::istream& is, std::vector<int>& list)
       int m;
       if (!read_int(is, m, "Expected the end of a range"))
         return false;
-      if (!append_range(list, n, m))
+      if (!append_range(list, n, m, budget))
         return false;
       if (!(is >> c) || c == ')')
         return true;
       // Otherwise c was the separator before the next item.
     }
-    else if (!append_range(list, n, n))
+    else if (!append_range(list, n, n, budget))
       return false;
   }
 }
 }  // namespace
 
-bool RD_ReadPart(std::istream& is, vsml_part& part)
+namespace
+{
+bool read_part(std::istream& is, vsml_part& part, std::int64_t budget)
 {
   std::string word;
   is >> word;
@@ -134,7 +137,7 @@ bool RD_ReadPart(std::istream& is, vsml_part& part)
   }
 
   std::vector<int> list;
-  if (!read_index_list(is, list))
+  if (!read_index_list(is, list, budget))
     return false;
   part.setIndices(list);
 
@@ -203,6 +206,12 @@ bool RD_ReadPart(std::istream& is, vsml_part& part)
     std::cerr << "set_of_points has no point_density or smooth/jagged\n";
   return false;
 }
+}  // namespace
+
+bool RD_ReadPart(std::istream& is, vsml_part& part)
+{
+  return read_part(is, part, vsml_parts_reader_max_indices);
+}
 
 bool RD_ReadParts(const char* path, vsml_parts& parts)
 {
@@ -218,17 +227,21 @@ bool RD_ReadParts(const char* path, vsml_parts& parts)
   // the block before it.
   vsml_part part;
   std::vector<vsml_part> list;
+  // The index limit holds for the whole file too: many small blocks of
+  // huge ranges would otherwise take memory without bound.
+  std::int64_t budget = vsml_parts_reader_max_indices;
   bool ok = true;
   while (true)
   {
     ifs >> std::ws;
     if (ifs.eof() || !ifs)
       break;
-    if (!RD_ReadPart(ifs, part))
+    if (!read_part(ifs, part, budget))
     {
       ok = false;
       break;
     }
+    budget -= part.nPoints();
     list.push_back(part);
   }
   if (ifs.bad())

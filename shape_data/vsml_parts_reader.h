@@ -14,8 +14,9 @@
 #include <shape_data/vsml_part.h>
 #include <shape_data/vsml_parts.h>
 
-// Largest number of indices one part may hold; far above any real shape,
-// low enough that a hostile range like 0..2000000000 cannot exhaust memory.
+// Largest number of indices one part, or all the parts of one file, may
+// hold; far above any real shape, low enough that hostile ranges like
+// 0..2000000000 cannot exhaust memory.
 const int vsml_parts_reader_max_indices = 10000000;
 
 // Reads one block into part; true when the whole block up to its "}" was

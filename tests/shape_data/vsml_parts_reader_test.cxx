@@ -400,3 +400,23 @@ TEST(RDReadPart, FuzzRandomAndTruncatedText)
     EXPECT_LE(p.nPoints(), vsml_parts_reader_max_indices);
   }
 }
+
+// The index limit covers a whole file: many blocks of large ranges, each
+// within the limit, stop at the block that would pass it, and the blocks
+// before it are kept.
+TEST(RD_ReadParts, IndexLimitCoversTheWholeFile)
+{
+  std::string text;
+  for (int k = 0; k < 300; ++k)
+    text += "part \"p" + std::to_string(k) + "\" { (1..4000000) form set_of_points }\n";
+  const std::string path = temp_path("many_ranges.parts");
+  write_file(path, text);
+  vsml_parts parts;
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(RD_ReadParts(path.c_str(), parts));
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("RD_ReadPart: Too many indices"), std::string::npos) << err;
+  ASSERT_EQ(parts.nParts(), 2);
+  EXPECT_EQ(parts(1).name(), "p1");
+  EXPECT_EQ(parts(1).nPoints(), 4000000);
+}
