@@ -1,0 +1,162 @@
+#ifndef tessaly_fuzz_image_bombs_h_
+#define tessaly_fuzz_image_bombs_h_
+// Small image files that ask for far more memory than they hold: headers
+// claiming 100,000 x 100,000 pixels (65,500 x 65,500 for JPEG, whose frame
+// header cannot say more), and a PNG whose compressed data expands far past
+// the size its header gives.  The loader must refuse each at once, without
+// allocating for the claim.  Shared by the tests and the benchmarks.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <jpeglib.h>
+#include <string>
+#include <vector>
+#include <zlib.h>
+
+namespace image_bombs
+{
+typedef std::vector<unsigned char> bytes;
+
+inline void be32(bytes& b, std::uint32_t v)
+{
+  for (int s = 24; s >= 0; s -= 8) b.push_back((unsigned char)(v >> s));
+}
+
+inline void le16(bytes& b, std::uint32_t v)
+{
+  b.push_back((unsigned char)(v & 255));
+  b.push_back((unsigned char)((v >> 8) & 255));
+}
+
+inline void le32(bytes& b, std::uint32_t v)
+{
+  le16(b, v & 0xffff);
+  le16(b, v >> 16);
+}
+
+// One PNG chunk with its length and CRC.
+inline void png_chunk(bytes& out, const char* type, const bytes& data)
+{
+  be32(out, std::uint32_t(data.size()));
+  bytes typed(type, type + 4);
+  typed.insert(typed.end(), data.begin(), data.end());
+  out.insert(out.end(), typed.begin(), typed.end());
+  be32(out, std::uint32_t(crc32(0, typed.data(), uInt(typed.size()))));
+}
+
+// zlib stream of n zero bytes.
+inline bytes deflated_zeros(std::size_t n)
+{
+  z_stream z{};
+  deflateInit(&z, 9);
+  bytes out(deflateBound(&z, uLong(n)) + 64);
+  const bytes chunk(1 << 16, 0);
+  z.next_out = out.data();
+  z.avail_out = uInt(out.size());
+  std::size_t left = n;
+  int flush = Z_NO_FLUSH;
+  do {
+    const std::size_t k = left < chunk.size() ? left : chunk.size();
+    left -= k;
+    z.next_in = const_cast<unsigned char*>(chunk.data());
+    z.avail_in = uInt(k);
+    flush = left == 0 ? Z_FINISH : Z_NO_FLUSH;
+    deflate(&z, flush);
+  } while (flush != Z_FINISH);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
+// An 8-bit grey PNG: header of ni x nj, then `raw` zero bytes of filtered
+// row data (a row is a filter byte and ni samples).
+inline bytes png(std::uint32_t ni, std::uint32_t nj, std::size_t raw)
+{
+  bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+  bytes ihdr;
+  be32(ihdr, ni);
+  be32(ihdr, nj);
+  ihdr.insert(ihdr.end(), {8, 0, 0, 0, 0});  // depth 8, grey, deflate, no filter, no interlace
+  png_chunk(out, "IHDR", ihdr);
+  png_chunk(out, "IDAT", deflated_zeros(raw));
+  png_chunk(out, "IEND", bytes());
+  return out;
+}
+
+// 100,000 x 100,000 grey pixels claimed, one row of data given.
+inline bytes huge_png() { return png(100000, 100000, 100001); }
+
+// A 16 x 16 image whose data inflates to 256 MiB.
+inline bytes overflowing_png() { return png(16, 16, std::size_t(256) << 20); }
+
+// A small real JPEG whose frame header then claims 65,500 x 65,500 colour pixels.
+inline bytes huge_jpeg()
+{
+  jpeg_compress_struct c;
+  jpeg_error_mgr err;
+  c.err = jpeg_std_error(&err);
+  jpeg_create_compress(&c);
+  unsigned char* mem = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&c, &mem, &size);
+  c.image_width = 16;
+  c.image_height = 16;
+  c.input_components = 3;
+  c.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&c);
+  jpeg_start_compress(&c, TRUE);
+  std::vector<unsigned char> row(16 * 3, 128);
+  while (c.next_scanline < c.image_height) {
+    JSAMPROW r = row.data();
+    jpeg_write_scanlines(&c, &r, 1);
+  }
+  jpeg_finish_compress(&c);
+  bytes out(mem, mem + size);
+  jpeg_destroy_compress(&c);
+  std::free(mem);
+  for (std::size_t k = 0; k + 9 < out.size(); ++k)
+    if (out[k] == 0xff && out[k + 1] == 0xc0) {  // SOF0: length, precision, height, width
+      out[k + 5] = out[k + 7] = 65500 >> 8;
+      out[k + 6] = out[k + 8] = 65500 & 255;
+      break;
+    }
+  return out;
+}
+
+// A little-endian TIFF claiming 100,000 x 100,000 grey bytes in one strip
+// of 16 bytes.
+inline bytes huge_tiff()
+{
+  bytes b = {'I', 'I', 42, 0};
+  le32(b, 8 + 16);
+  for (int k = 0; k < 16; ++k) b.push_back(0);
+  struct entry { std::uint32_t tag, type, value; };
+  const entry entries[] = {{256, 4, 100000}, {257, 4, 100000}, {258, 3, 8}, {259, 3, 1},
+                           {262, 3, 1},      {273, 4, 8},      {277, 3, 1}, {278, 4, 100000},
+                           {279, 4, 16}};
+  le16(b, sizeof entries / sizeof entries[0]);
+  for (const entry& e : entries) {
+    le16(b, e.tag);
+    le16(b, e.type);
+    le32(b, 1);
+    if (e.type == 3) {
+      le16(b, e.value);
+      le16(b, 0);
+    } else {
+      le32(b, e.value);
+    }
+  }
+  le32(b, 0);
+  return b;
+}
+
+inline bool write_file(const std::string& path, const bytes& data)
+{
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  const bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
+  return std::fclose(f) == 0 && ok;
+}
+}  // namespace image_bombs
+
+#endif
