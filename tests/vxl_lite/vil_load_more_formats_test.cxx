@@ -10,6 +10,7 @@
 #include <vector>
 #include <gtest/gtest.h>
 #include <vil/file_formats/vil_mit.h>
+#include <vil/file_formats/vil_nitf.h>
 #include <vil/file_formats/vil_ras.h>
 #include <vil/file_formats/vil_sgi.h>
 #include <vil/file_formats/vil_viff.h>
@@ -538,6 +539,312 @@ TEST(VilLoadMoreFormats, HostileSgiFiles)
   EXPECT_TRUE(refused("bigverbatim.sgi", sgi_header(0, 2, 3, 65535, 65535, 4)));
 }
 
+// ---- NITF ------------------------------------------------------------------
+
+struct nitf_spec
+{
+  std::string version = "NITF02.10";  // or "NITF02.00", "NSIF01.00"
+  unsigned nrows = 7, ncols = 5, nbands = 3, nbpp = 8;
+  std::string pvtype = "INT", ic = "NC", imode = "B";
+  unsigned nppbh = 2, nppbv = 3;  // 0: one block over the whole image
+  bool downgrade = false;         // 2.0: "999998" and a downgrade event
+  std::string icords = " ";
+  unsigned comments = 0;
+  bool luts = false;
+  bool xbands = false;  // 2.1: NBANDS 0 and the count in XBANDS
+};
+
+std::string padded(const std::string& s, std::size_t n) { return (s + std::string(n, ' ')).substr(0, n); }
+std::string digits(unsigned long long v, std::size_t n)
+{
+  std::string s = std::to_string(v);
+  return std::string(n > s.size() ? n - s.size() : 0, '0') + s;
+}
+
+// Packs samples of nbpp bits, big-endian, padding to a byte at block ends.
+struct bit_writer
+{
+  bytes out;
+  unsigned used = 0;  // bits used in the last byte
+  void put(uint64_t v, unsigned bits)
+  {
+    if (bits % 8 == 0 && used == 0) {
+      put_be(out, v, bits / 8);
+      return;
+    }
+    for (unsigned k = bits; k-- > 0;) {
+      if (used == 0) out.push_back(0);
+      if ((v >> k) & 1) out.back() |= (unsigned char)(0x80 >> used);
+      used = (used + 1) % 8;
+    }
+  }
+  void pad() { used = 0; }
+};
+
+// The image data of want(i, j, p) (raw sample bits) in the order the mode stores it.
+template <class F>
+bytes nitf_pixels(const nitf_spec& s, F want)
+{
+  const unsigned bh = s.nppbh ? s.nppbh : s.ncols, bv = s.nppbv ? s.nppbv : s.nrows;
+  const unsigned nbpr = (s.ncols + bh - 1) / bh, nbpc = (s.nrows + bv - 1) / bv;
+  bit_writer w;
+  const auto at = [&](unsigned bx, unsigned by, unsigned r, unsigned c, unsigned p) {
+    const unsigned i = bx * bh + c, j = by * bv + r;
+    w.put(i < s.ncols && j < s.nrows ? want(i, j, p) : 0x5a5a5a5a5a5a5a5aull & ((2ull << (s.nbpp - 1)) - 1), s.nbpp);
+  };
+  const char mode = s.nbands == 1 ? 'B' : s.imode[0];
+  if (mode == 'S') {
+    for (unsigned p = 0; p < s.nbands; ++p)
+      for (unsigned by = 0; by < nbpc; ++by)
+        for (unsigned bx = 0; bx < nbpr; ++bx, w.pad())
+          for (unsigned r = 0; r < bv; ++r)
+            for (unsigned c = 0; c < bh; ++c) at(bx, by, r, c, p);
+    return w.out;
+  }
+  for (unsigned by = 0; by < nbpc; ++by)
+    for (unsigned bx = 0; bx < nbpr; ++bx, w.pad()) {
+      if (mode == 'B') {
+        for (unsigned p = 0; p < s.nbands; ++p, w.pad())
+          for (unsigned r = 0; r < bv; ++r)
+            for (unsigned c = 0; c < bh; ++c) at(bx, by, r, c, p);
+      } else if (mode == 'P') {
+        for (unsigned r = 0; r < bv; ++r)
+          for (unsigned c = 0; c < bh; ++c)
+            for (unsigned p = 0; p < s.nbands; ++p) at(bx, by, r, c, p);
+      } else {  // 'R'
+        for (unsigned r = 0; r < bv; ++r)
+          for (unsigned p = 0; p < s.nbands; ++p)
+            for (unsigned c = 0; c < bh; ++c) at(bx, by, r, c, p);
+      }
+    }
+  return w.out;
+}
+
+bytes nitf_file(const nitf_spec& s, const bytes& data)
+{
+  const bool v20 = s.version == "NITF02.00";
+  const std::string security21 = "U" + std::string(166, ' ');
+  // Image subheader.
+  std::string im = "IM" + padded("test", 10) + "20240101000000" + std::string(17, ' ') + padded("title", 80);
+  if (v20) {
+    im += "U" + std::string(40 * 3 + 20 * 2, ' ');
+    im += s.downgrade ? "999998" + padded("downgrade event", 40) : std::string(6, ' ');
+  } else {
+    im += security21;
+  }
+  im += "0" + padded("written by the test", 42) + digits(s.nrows, 8) + digits(s.ncols, 8) + padded(s.pvtype, 3) +
+        padded(s.nbands == 3 ? "RGB" : "MONO", 8) + padded("VIS", 8) + digits(s.nbpp, 2) + "R" + s.icords;
+  if (s.icords != " " && !(v20 && s.icords == "N")) im += std::string(60, '0');
+  im += digits(s.comments, 1);
+  for (unsigned k = 0; k < s.comments; ++k) im += padded("comment " + std::to_string(k), 80);
+  im += s.ic;
+  if (s.ic != "NC" && s.ic != "NM") im += "1.00";
+  im += s.xbands ? "0" + digits(s.nbands, 5) : digits(s.nbands, 1);
+  for (unsigned b = 0; b < s.nbands; ++b) {
+    im += padded(b < 3 && s.nbands == 3 ? std::string(1, "RGB"[b]) : "M", 2) + std::string(6, ' ') + "N   ";
+    if (s.luts) im += "2" + digits(3, 5) + "abc" + "xyz";  // two tables of three entries
+    else im += "0";
+  }
+  const unsigned bh = s.nppbh ? s.nppbh : s.ncols, bv = s.nppbv ? s.nppbv : s.nrows;
+  im += "0" + s.imode + digits((s.ncols + bh - 1) / bh, 4) + digits((s.nrows + bv - 1) / bv, 4) +
+        digits(s.nppbh, 4) + digits(s.nppbv, 4) + digits(s.nbpp, 2) + "001000" + "0000000000" + "1.0 " +
+        "00000" + "00000";
+  // File header.
+  std::string fh = s.version + "03" + "BF01" + padded("station", 10) + "20240101000000" + padded("file", 80);
+  if (v20) {
+    fh += "U" + std::string(40 * 3 + 20 * 2, ' ');
+    fh += s.downgrade ? "999998" + padded("downgrade event", 40) : std::string(6, ' ');
+    fh += "00000000000" + padded("originator", 27) + std::string(18, ' ');
+  } else {
+    fh += security21 + "00000000000" + "\x01\x02\x03" + padded("originator", 24) + std::string(18, ' ');
+  }
+  const std::size_t hl = fh.size() + 12 + 6 + 3 + 6 + 10 + 3 * 5 + 5 + 5;
+  const std::size_t fl = hl + im.size() + data.size();
+  fh += digits(fl, 12) + digits(hl, 6) + "001" + digits(im.size(), 6) + digits(data.size(), 10) +
+        "000000000000000" + "00000" + "00000";
+  EXPECT_EQ(fh.size(), hl);
+  bytes b(fh.begin(), fh.end());
+  b.insert(b.end(), im.begin(), im.end());
+  b.insert(b.end(), data.begin(), data.end());
+  return b;
+}
+
+TEST(VilLoadMoreFormats, NitfInterleaveModesAndBlocks)
+{
+  const auto want = [](unsigned i, unsigned j, unsigned p) { return sample(i, j, p, 3) & 255; };
+  for (const char* version : {"NITF02.10", "NITF02.00", "NSIF01.00"})
+    for (const char* mode : {"B", "P", "R", "S"})
+      for (unsigned blocks : {0u, 1u, 2u}) {
+        nitf_spec s;
+        s.version = version;
+        s.imode = mode;
+        if (blocks == 0) s.nppbh = s.nppbv = 0;      // one block, sized by the image
+        if (blocks == 2) s.nppbh = 5, s.nppbv = 7;   // one block, sized explicitly
+        const std::string what = std::string(version) + " " + mode + " " + std::to_string(blocks);
+        EXPECT_TRUE(pixels_are<vxl_byte>(load_bytes("m.nitf", nitf_file(s, nitf_pixels(s, want))), 5, 7, 3, want))
+            << what;
+      }
+}
+
+TEST(VilLoadMoreFormats, NitfSampleTypes)
+{
+  struct type_case
+  {
+    const char* pvtype;
+    unsigned nbpp;
+  };
+  const auto pattern = [](unsigned i, unsigned j, unsigned p) {
+    return uint64_t(sample(i, j, p, 1)) * 0x0101010101010101ull ^ 0x8040201008040201ull;
+  };
+  nitf_spec s;
+  s.nbands = 2;
+  s.imode = "P";
+  for (const type_case& t : {type_case{"INT", 16}, type_case{"SI", 16}, type_case{"INT", 32}, type_case{"SI", 32},
+                             type_case{"R", 32}, type_case{"R", 64}, type_case{"SI", 8}, type_case{"B", 1},
+                             type_case{"INT", 1}}) {
+    s.pvtype = t.pvtype;
+    s.nbpp = t.nbpp;
+    const uint64_t mask = t.nbpp == 64 ? ~0ull : (1ull << t.nbpp) - 1;
+    const auto want = [&](unsigned i, unsigned j, unsigned p) { return pattern(i, j, p) & mask; };
+    const vil_image_view_base_sptr im = load_bytes("t.nitf", nitf_file(s, nitf_pixels(s, want)));
+    const std::string what = std::string(t.pvtype) + std::to_string(t.nbpp);
+    ASSERT_TRUE(im) << what;
+    // Compare the bits of each sample with what was written.
+    const auto bits_are = [&](auto zero) {
+      typedef decltype(zero) T;
+      const vil_image_view<T> v = im;
+      ASSERT_EQ(v.nplanes(), 2u) << what;
+      for (unsigned p = 0; p < 2; ++p)
+        for (unsigned j = 0; j < 7; ++j)
+          for (unsigned i = 0; i < 5; ++i) {
+            uint64_t got = 0;
+            std::memcpy(&got, &v(i, j, p), sizeof(T));
+            ASSERT_EQ(got & mask, want(i, j, p)) << what << ' ' << i << ',' << j << ',' << p;
+          }
+    };
+    if (t.nbpp == 1) {
+      const vil_image_view<bool> v = im;
+      ASSERT_EQ(v.size(), 70u) << what;
+      for (unsigned j = 0; j < 7; ++j) EXPECT_EQ(v(1, j, 1), bool(want(1, j, 1))) << what;
+    } else if (what == "INT16") bits_are(vxl_uint_16());
+    else if (what == "SI16") bits_are(vxl_int_16());
+    else if (what == "INT32") bits_are(vxl_uint_32());
+    else if (what == "SI32") bits_are(vxl_int_32());
+    else if (what == "R32") bits_are(float());
+    else if (what == "R64") bits_are(double());
+    else if (what == "SI8") bits_are(vxl_sbyte());
+  }
+}
+
+TEST(VilLoadMoreFormats, NitfHeaderVariants)
+{
+  const auto want = [](unsigned i, unsigned j, unsigned p) { return (sample(i, j, p, 11) + 3) & 255; };
+  nitf_spec s;
+  s.nbands = 1;
+  s.imode = "B";
+  const auto check = [&](const char* what) {
+    EXPECT_TRUE(pixels_are<vxl_byte>(load_bytes("v.nitf", nitf_file(s, nitf_pixels(s, want))), 5, 7, 1, want))
+        << what;
+  };
+  s.version = "NITF02.00";
+  s.downgrade = true;
+  s.icords = "N";  // 2.0: no coordinates
+  check("2.0 downgrade");
+  s.icords = "G";
+  s.comments = 3;
+  check("2.0 geographic, comments");
+  s.version = "NITF02.10";
+  s.downgrade = false;
+  s.icords = "N";  // 2.1: UTM north, with coordinates
+  s.luts = true;
+  check("2.1 UTM, look-up tables");
+  s.nbands = 3;
+  s.xbands = true;
+  const auto colour = [&](unsigned i, unsigned j, unsigned p) { return want(i, j, p); };
+  EXPECT_TRUE(pixels_are<vxl_byte>(load_bytes("x.nitf", nitf_file(s, nitf_pixels(s, colour))), 5, 7, 3, colour));
+  // A data length larger than the file is forgiven when the pixels are all there.
+  s = nitf_spec();
+  bytes b = nitf_file(s, nitf_pixels(s, want));
+  const std::string li = "0000099999";
+  const std::size_t li_at = 363 + 6;
+  std::copy(li.begin(), li.end(), b.begin() + li_at);
+  EXPECT_TRUE(pixels_are<vxl_byte>(load_bytes("li.nitf", b), 5, 7, 3, want));
+}
+
+TEST(VilLoadMoreFormats, NitfMaskedBlocks)
+{
+  // Nine 2 x 3 blocks per band; the mask stores them in reverse and leaves
+  // out the middle one (of band 1, in mode S), which reads as 0.
+  const auto want = [](unsigned i, unsigned j, unsigned p) { return 1 + (sample(i, j, p, 5) % 250); };
+  for (const char* mode : {"B", "S"}) {
+    nitf_spec s;
+    s.ic = "NM";
+    s.imode = mode;
+    const bytes plain = nitf_pixels(s, want);
+    const bool per_band = mode[0] == 'S';
+    const unsigned entries = per_band ? 27 : 9, unit = per_band ? 6 : 18;
+    const unsigned gone = per_band ? 9 + 4 : 4;
+    bytes data;
+    const unsigned table = 10 + 4 * entries;
+    put_be(data, table, 4);  // IMDATOFF
+    put_be(data, 4, 2);      // BMRLNTH
+    put_be(data, 0, 2);      // TMRLNTH
+    put_be(data, 0, 2);      // TPXCDLNTH
+    bytes pixels;
+    std::vector<uint32_t> offset(entries, 0xffffffffu);
+    for (unsigned e = entries; e-- > 0;) {
+      if (e == gone) continue;
+      offset[e] = uint32_t(pixels.size());
+      pixels.insert(pixels.end(), plain.begin() + e * unit, plain.begin() + (e + 1) * unit);
+    }
+    for (uint32_t o : offset) put_be(data, o, 4);
+    data.insert(data.end(), pixels.begin(), pixels.end());
+    const auto masked = [&](unsigned i, unsigned j, unsigned p) {
+      const unsigned block = (j / 3) * 3 + i / 2;
+      return block == 4 && (!per_band || p == 1) ? 0u : want(i, j, p);
+    };
+    EXPECT_TRUE(pixels_are<vxl_byte>(load_bytes("nm.nitf", nitf_file(s, data)), 5, 7, 3, masked)) << mode;
+    // A block offset past the data is refused.
+    data[10 + 3] = 0xf0;
+    EXPECT_TRUE(refused("nm_bad.nitf", nitf_file(s, data))) << mode;
+  }
+}
+
+TEST(VilLoadMoreFormats, HostileNitfFiles)
+{
+  nitf_spec s;
+  const auto want = [](unsigned, unsigned, unsigned) { return 1u; };
+  const bytes good = nitf_file(s, nitf_pixels(s, want));
+  ASSERT_TRUE(load_bytes("good.nitf", good));
+  EXPECT_TRUE(refused("data.nitf", bytes(good.begin(), good.end() - 1)));
+  EXPECT_TRUE(refused("sub.nitf", bytes(good.begin(), good.begin() + 600)));
+  EXPECT_TRUE(refused("head.nitf", bytes(good.begin(), good.begin() + 300)));
+  EXPECT_TRUE(refused("version.nitf", [&] { bytes b = good; b[5] = '1'; return b; }()));
+  EXPECT_TRUE(refused("digits.nitf", [&] { bytes b = good; b[355] = 'x'; return b; }()));   // HL
+  EXPECT_TRUE(refused("noimage.nitf", [&] { bytes b = good; b[362] = '0'; return b; }()));  // NUMI
+  EXPECT_TRUE(refused("offset.nitf", [&] { bytes b = good; b[354] = '9'; return b; }()));   // HL past the end
+  s.ic = "C8";
+  EXPECT_NE(refusal("j2k.nitf", nitf_file(s, bytes(100, 0))).find("compressed"), std::string::npos);
+  s = nitf_spec();
+  s.nbpp = 12;
+  EXPECT_TRUE(refused("12bit.nitf", nitf_file(s, bytes(200, 0))));
+  s = nitf_spec();
+  s.pvtype = "C";
+  s.nbpp = 64;
+  EXPECT_TRUE(refused("complex.nitf", nitf_file(s, bytes(2000, 0))));
+  s = nitf_spec();
+  s.imode = "X";
+  EXPECT_TRUE(refused("mode.nitf", nitf_file(s, bytes(200, 0))));
+  s = nitf_spec();
+  s.nppbh = 1;  // blocks per row are computed for 2-wide blocks below
+  bytes narrow = nitf_file(s, bytes(200, 0));
+  EXPECT_TRUE(load_bytes("narrow.nitf", narrow));
+  s.nrows = s.ncols = 99999999;
+  s.nppbh = s.nppbv = 0;
+  const std::string err = refusal("huge.nitf", nitf_file(s, bytes(10, 0)));
+  EXPECT_NE(err.find("limit"), std::string::npos) << err;
+}
+
 // ---- The shared test files ---------------------------------------------------
 
 typedef bool (*probe_fn)(const unsigned char*, std::size_t);
@@ -577,6 +884,20 @@ const table_row shared_rows[] = {
     {"ff_rgb16bit_littleendian.viff", vil_viff_probe, "vxl_uint_16", 3, 2, 3, "ff_rgb16bit_raw.ppm"},
     {"ff_rgb8bit_bigendian.viff", vil_viff_probe, "vxl_byte", 5, 3, 3, "ff_rgb8bit_raw.ppm"},
     {"ff_rgb8bit_littleendian.viff", vil_viff_probe, "vxl_byte", 5, 3, 3, "ff_rgb8bit_raw.ppm"},
+    {"ff_grey16bit_uncompressed.nitf", vil_nitf_probe, "vxl_uint_16", 256, 256, 1, nullptr},
+    // VXL's loader gives a null pointer for this valid 8-bit NITF 2.0 file;
+    // it is read here.
+    {"ff_grey8bit_uncompressed.nitf", vil_nitf_probe, "vxl_byte", 256, 256, 1, nullptr},
+    {"ff_nitf_16bit.nitf", vil_nitf_probe, "vxl_uint_16", 2, 2, 1, nullptr},
+    {"ff_nitf_1bit_lut.nsif", vil_nitf_probe, "bool", 4, 4, 1, nullptr},
+    {"ff_nitf_32bit.nitf", vil_nitf_probe, "vxl_int_32", 2, 2, 1, nullptr},
+    {"ff_nitf_8bit_b.nitf", vil_nitf_probe, "vxl_byte", 4, 4, 3, nullptr},
+    // The four interleave modes hold the same picture.
+    {"ff_nitf_8bit_p.nitf", vil_nitf_probe, "vxl_byte", 4, 4, 3, "ff_nitf_8bit_b.nitf"},
+    {"ff_nitf_8bit_r.nitf", vil_nitf_probe, "vxl_byte", 4, 4, 3, "ff_nitf_8bit_b.nitf"},
+    {"ff_nitf_8bit_s.nitf", vil_nitf_probe, "vxl_byte", 4, 4, 3, "ff_nitf_8bit_b.nitf"},
+    {"ff_nitf_double.nitf", vil_nitf_probe, "double", 2, 2, 1, nullptr},
+    {"ff_nitf_float.nitf", vil_nitf_probe, "float", 2, 2, 1, nullptr},
 };
 
 std::string shared(const char* f) { return tessaly_testdata(std::string("images/") + f); }
@@ -632,7 +953,7 @@ void check_table(const table_row* rows, std::size_t n)
   }
 }
 
-TEST(VilLoadMoreFormats, SharedFilesRasterViffMitSgi)
+TEST(VilLoadMoreFormats, SharedFilesOfTheNewFormats)
 {
   TESSALY_REQUIRE_TESTDATA();
   check_table(shared_rows, sizeof shared_rows / sizeof shared_rows[0]);
@@ -642,5 +963,19 @@ TEST(VilLoadMoreFormats, SharedFilesRasterViffMitSgi)
   EXPECT_EQ(d(0, 0), 0.0);
   EXPECT_EQ(d(1, 0), 1.0);
   EXPECT_EQ(d(2, 0), -1.0);
+  // The 8-bit NITF files hold the colour test picture, 4 wide.
+  const vil_image_view<vxl_byte> n = vil_load(shared("ff_nitf_8bit_b.nitf"));
+  const vil_image_view<vxl_byte> rgb = vil_load(shared("ff_rgb8bit_raw.ppm"));
+  ASSERT_EQ(n.size(), 48u);
+  for (unsigned p = 0; p < 3; ++p) {
+    EXPECT_EQ(n(1, 0, p), rgb(1, 0, p));
+    EXPECT_EQ(n(0, 1, p), rgb(0, 1, p));
+    EXPECT_EQ(n(3, 2, p), rgb(3, 2, p));
+  }
+  // A JPEG 2000 stream inside NITF is refused cleanly.
+  ::testing::internal::CaptureStderr();
+  EXPECT_FALSE(vil_load(shared("p0_12a.ntf")));
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("compressed"), std::string::npos) << err;
 }
 }  // namespace

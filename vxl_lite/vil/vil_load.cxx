@@ -9,6 +9,7 @@
 #include <vil/file_formats/vil_bmp.h>
 #include <vil/file_formats/vil_jpeg.h>
 #include <vil/file_formats/vil_mit.h>
+#include <vil/file_formats/vil_nitf.h>
 #include <vil/file_formats/vil_png.h>
 #include <vil/file_formats/vil_pnm.h>
 #include <vil/file_formats/vil_ras.h>
@@ -31,10 +32,6 @@ bool starts_with(const unsigned char* head, std::size_t n, const char* magic, st
 
 // Formats known by their magic bytes that no reader handles yet; naming
 // them gives a clearer refusal than "unknown format".
-bool is_nitf(const unsigned char* h, std::size_t n)
-{
-  return starts_with(h, n, "NITF", 4) || starts_with(h, n, "NSIF", 4);
-}
 bool is_dicom(const unsigned char* h, std::size_t n) { return n >= 132 && std::memcmp(h + 128, "DICM", 4) == 0; }
 bool is_jpeg2000(const unsigned char* h, std::size_t n)
 {
@@ -59,7 +56,7 @@ const file_format formats[] = {
     {"Sun raster", vil_ras_probe, vil_ras_read},
     {"SGI", vil_sgi_probe, vil_sgi_read},
     {"VIFF", vil_viff_probe, vil_viff_read},
-    {"NITF", is_nitf, nullptr},
+    {"NITF", vil_nitf_probe, vil_nitf_read},
     {"DICOM", is_dicom, nullptr},
     {"JPEG 2000", is_jpeg2000, nullptr},
     // No magic number: last, so that it never shadows another format.
