@@ -1,5 +1,6 @@
 #include <vil/file_formats/vil_png.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csetjmp>
 #include <cstring>
@@ -13,10 +14,37 @@
 // destructor; the C++ code around them only sees success or failure.
 namespace
 {
+// Compressed image data libpng may be handed from the start of the last row
+// on: that row's own data (at most about its size even when stored or coded
+// badly) and the end of the zlib stream.  libpng inflates whatever follows
+// just to discard it, so a small file of extra data could keep it busy for
+// minutes.
+unsigned long long idat_after_limit(png_size_t rowbytes)
+{
+  return 16 * 1024 + 2 * (unsigned long long)(rowbytes + 1);
+}
+
+// The file as libpng reads it, followed chunk by chunk so that the IDAT data
+// read after the last row can be counted.
+struct png_source
+{
+  std::FILE* f = nullptr;
+  unsigned long long pos = 0;       // bytes handed to libpng so far
+  unsigned long long chunk_at = 8;  // start of the next chunk (after the signature)
+  unsigned char head[8] = {0};
+  unsigned long long data_begin = 0, data_end = 0;
+  bool idat = false;
+  bool last_row = false;  // the last row (of the last pass) is being read
+  unsigned long long idat_after_image = 0, idat_after_image_max = 0;
+};
+
 struct png_job
 {
   png_structp png = nullptr;
   png_infop info = nullptr;
+  png_source src;
+  int passes = 1;
+  bool extra_data = false;  // libpng found data past the image
   char err[256] = "";
 };
 
@@ -27,14 +55,53 @@ void on_error(png_structp png, png_const_charp msg)
   png_longjmp(png, 1);
 }
 
-void on_warning(png_structp, png_const_charp) {}
+// Warnings are ignored, except the ones that say the compressed data holds
+// more than the image: such a file is malformed, not merely untidy.
+void on_warning(png_structp png, png_const_charp msg)
+{
+  if (!msg) return;
+  if (std::strstr(msg, "Too much image data") || std::strstr(msg, "Extra compressed data") ||
+      std::strstr(msg, "Extra compression data"))
+    static_cast<png_job*>(png_get_error_ptr(png))->extra_data = true;
+}
+
+void on_read(png_structp png, png_bytep out, png_size_t n)
+{
+  png_source& s = static_cast<png_job*>(png_get_io_ptr(png))->src;
+  if (std::fread(out, 1, n, s.f) != n) png_error(png, "file is truncated");
+  for (png_size_t k = 0; k < n;) {
+    const unsigned long long p = s.pos + k;
+    if (p >= s.chunk_at && p < s.chunk_at + 8) {  // a chunk header: length, type
+      s.head[p - s.chunk_at] = out[k++];
+      if (p == s.chunk_at + 7) {
+        const unsigned long long len = (unsigned long long)(s.head[0]) << 24 | s.head[1] << 16 |
+                                       s.head[2] << 8 | s.head[3];
+        s.idat = std::memcmp(s.head + 4, "IDAT", 4) == 0;
+        s.data_begin = s.chunk_at + 8;
+        s.data_end = s.data_begin + len;
+        s.chunk_at = s.data_end + 4;  // past the CRC
+      }
+      continue;
+    }
+    const unsigned long long stop = std::min<unsigned long long>(s.pos + n, s.chunk_at);
+    if (s.idat && s.last_row) {
+      const unsigned long long a = std::max(p, s.data_begin), b = std::min(stop, s.data_end);
+      if (b > a) s.idat_after_image += b - a;
+    }
+    k += png_size_t(stop - p);
+  }
+  s.pos += n;
+  if (s.idat_after_image > s.idat_after_image_max)
+    png_error(png, "compressed image data runs on past the image");
+}
 
 // Reads the header and sets up the transformations; the image's layout
 // after them is in png_get_* of info.
 int read_header(png_job* job, std::FILE* f, int* as_bool)
 {
   if (setjmp(png_jmpbuf(job->png))) return 0;
-  png_init_io(job->png, f);
+  job->src.f = f;
+  png_set_read_fn(job->png, job, on_read);
   png_read_info(job->png, job->info);
   const int colour = png_get_color_type(job->png, job->info);
   const int depth = png_get_bit_depth(job->png, job->info);
@@ -48,16 +115,24 @@ int read_header(png_job* job, std::FILE* f, int* as_bool)
     if (has_trns) png_set_tRNS_to_alpha(job->png);
   }
   if (depth == 16) png_set_swap(job->png);  // host order (little-endian)
-  png_set_interlace_handling(job->png);
+  job->passes = png_set_interlace_handling(job->png);
   png_read_update_info(job->png, job->info);
+  job->src.idat_after_image_max = idat_after_limit(png_get_rowbytes(job->png, job->info));
   return 1;
 }
 
 int read_pixels(png_job* job, png_bytepp rows)
 {
   if (setjmp(png_jmpbuf(job->png))) return 0;
-  png_read_image(job->png, rows);
+  // What png_read_image does, with the last row marked.
+  const png_uint_32 nj = png_get_image_height(job->png, job->info);
+  for (int pass = 0; pass < job->passes; ++pass)
+    for (png_uint_32 j = 0; j < nj; ++j) {
+      job->src.last_row = pass + 1 == job->passes && j + 1 == nj;
+      png_read_row(job->png, rows[j], nullptr);
+    }
   png_read_end(job->png, nullptr);
+  if (job->extra_data) png_error(job->png, "compressed image data runs on past the image");
   return 1;
 }
 
