@@ -44,26 +44,31 @@ inline void png_chunk(bytes& out, const char* type, const bytes& data)
   be32(out, std::uint32_t(crc32(0, typed.data(), uInt(typed.size()))));
 }
 
-// zlib stream of n zero bytes.
+// zlib stream of n zero bytes (about n / 1000 bytes long).
 inline bytes deflated_zeros(std::size_t n)
 {
   z_stream z{};
-  deflateInit(&z, 9);
-  bytes out(deflateBound(&z, uLong(n)) + 64);
-  const bytes chunk(1 << 16, 0);
-  z.next_out = out.data();
-  z.avail_out = uInt(out.size());
+  // Run-length matching finds the longest matches of zeros at once.
+  deflateInit2(&z, 9, Z_DEFLATED, 15, 8, Z_RLE);
+  const bytes zeros(1 << 16, 0);
+  bytes out;
+  unsigned char buf[1 << 14];
   std::size_t left = n;
   int flush = Z_NO_FLUSH;
   do {
-    const std::size_t k = left < chunk.size() ? left : chunk.size();
+    const std::size_t k = left < zeros.size() ? left : zeros.size();
     left -= k;
-    z.next_in = const_cast<unsigned char*>(chunk.data());
+    z.next_in = const_cast<unsigned char*>(zeros.data());
     z.avail_in = uInt(k);
     flush = left == 0 ? Z_FINISH : Z_NO_FLUSH;
-    deflate(&z, flush);
+    int ret;
+    do {
+      z.next_out = buf;
+      z.avail_out = sizeof buf;
+      ret = deflate(&z, flush);
+      out.insert(out.end(), buf, buf + (sizeof buf - z.avail_out));
+    } while (z.avail_out == 0 || (flush == Z_FINISH && ret != Z_STREAM_END));
   } while (flush != Z_FINISH);
-  out.resize(z.total_out);
   deflateEnd(&z);
   return out;
 }
