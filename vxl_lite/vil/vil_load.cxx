@@ -7,6 +7,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <vil/file_formats/vil_bmp.h>
+#include <vil/file_formats/vil_j2k.h>
 #include <vil/file_formats/vil_jpeg.h>
 #include <vil/file_formats/vil_mit.h>
 #include <vil/file_formats/vil_nitf.h>
@@ -25,19 +26,9 @@ std::atomic<std::size_t> max_bytes{std::size_t(1) << 30};
 typedef bool (*probe_fn)(const unsigned char* head, std::size_t n);
 typedef vil_image_view_base_sptr (*read_fn)(const char* path, std::FILE* f);
 
-bool starts_with(const unsigned char* head, std::size_t n, const char* magic, std::size_t len)
-{
-  return n >= len && std::memcmp(head, magic, len) == 0;
-}
-
-// Formats known by their magic bytes that no reader handles yet; naming
-// them gives a clearer refusal than "unknown format".
+// DICOM is known by its magic bytes but not read; naming it gives a
+// clearer refusal than "unknown format".
 bool is_dicom(const unsigned char* h, std::size_t n) { return n >= 132 && std::memcmp(h + 128, "DICM", 4) == 0; }
-bool is_jpeg2000(const unsigned char* h, std::size_t n)
-{
-  return starts_with(h, n, "\xff\x4f\xff\x51", 4) ||
-         starts_with(h, n, "\x00\x00\x00\x0cjP  \x0d\x0a\x87\x0a", 12);
-}
 
 struct file_format
 {
@@ -58,7 +49,7 @@ const file_format formats[] = {
     {"VIFF", vil_viff_probe, vil_viff_read},
     {"NITF", vil_nitf_probe, vil_nitf_read},
     {"DICOM", is_dicom, nullptr},
-    {"JPEG 2000", is_jpeg2000, nullptr},
+    {"JPEG 2000", vil_j2k_probe, vil_j2k_read},
     // No magic number: last, so that it never shadows another format.
     {"MIT", vil_mit_probe, vil_mit_read},
 };
