@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QBoxLayout>
 #include <QCheckBox>
+#include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -10,16 +12,29 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QSlider>
+#include <app/tessaly_snake.h>
 #include <qvwr/qvwr_viewer.h>
 #include <vgl/vgl_box_2d.h>
 #include <vil/algo/vil_exp_filter_2d.h>
 #include <vil/algo/vil_gradient_rms_3x3.h>
 #include <vil/vil_convert.h>
 #include <vil/vil_fill.h>
+#include <vil/vil_load.h>
 #include <vil/vil_math.h>
 
 namespace
 {
+// A run: passes of resampling, each followed by snake steps.
+const int passes_per_run = 10;
+const int steps_per_pass = 10;
+// Fewest clicked points that define a closed snake.
+const std::size_t min_start_points = 3;
+// Cap on the number of segments of the resampled curve.
+const unsigned max_snake_segments = 50;
+// Snake step: neighbours one place away, 0.9 of the best move applied.
+const int neighbour_offset = 1;
+const double move_fraction = 0.9;
+
 const char* const about_text =
   "tessaly  by the tessaly developers\n"
   "\n"
@@ -116,6 +131,11 @@ tessaly::tessaly(QWidget* parent, const char* name)
   top->addWidget(q_viewer_, 0, Qt::Alignment());
 
   build_start_image();
+
+  // Clicks place points at once; the snake is drawn above the image.
+  q_viewer_->append(edit_points_);
+  q_viewer_->append(fg_shape_);
+  fg_shape_.setColor(Qt::red);
 }
 
 tessaly::~tessaly()
@@ -130,27 +150,91 @@ void tessaly::slotHelpAbout()
   QMessageBox::aboutQt(this, tr("qt1"));
 }
 
-// The slots below take up their work with the image, the cost image and the
-// snake; until then they are reachable but change nothing.
+// ---- loading images
 
 void tessaly::load_image()
 {
+  const QString name =
+    QFileDialog::getOpenFileName(nullptr, QString(), QString(), QStringLiteral("*.*"));
+  if (name.isEmpty())
+    return;
+  // The file system's own encoding, so that any name the dialog offers opens.
+  load_image(QFile::encodeName(name).constData());
 }
 
-void tessaly::load_image(const char*)
+void tessaly::load_image(const char* path)
 {
+  vimt_image_2d_of<vxl_byte> image;
+  // Assigning keeps 8-bit pixels only; anything else leaves the view empty.
+  if (path)
+    image.image() = vil_load(path);
+  // Grey, grey with alpha, colour or colour with alpha: what can be shown.
+  const unsigned np = image.nplanes();
+  if (image.ni() > 0 && image.nj() > 0 && np >= 1 && np <= 4) {
+    set_image(image);
+    return;
+  }
+  QMessageBox::information(nullptr, tr("Load Error"), tr("Unable to load image"));
 }
+
+// ---- snake run control
 
 void tessaly::clear()
 {
+  edit_points_.clear();
+  parts_.setOneToOne(0);
+  snake_pts_.clear();
+  fg_shape_.set(snake_pts_, parts_);
 }
 
 void tessaly::set_to_select_points()
 {
+  q_viewer_->append(edit_points_);
 }
 
 void tessaly::set_to_zoom()
 {
+  edit_points_.remove();
+}
+
+void tessaly::fill_in_snake_points()
+{
+  std::vector<vgl_point_2d<double>> pts;
+  resample_curve(pts, edit_points_.points(), point_spacing_, max_snake_segments);
+
+  // The shape figure refers to snake_pts_, which therefore holds the curve
+  // it is given (a local list would leave it pointing at freed memory).
+  // One repaint shows the points and the curve together.
+  q_viewer_->lock();
+  edit_points_.set_points(pts);
+  parts_.setOneToOne(int(pts.size()));
+  snake_pts_.swap(pts);
+  fg_shape_.set(snake_pts_, parts_);
+  q_viewer_->release();
+}
+
+void tessaly::search()
+{
+  if (edit_points_.points().size() < min_start_points) {
+    QMessageBox::information(this, tr("tessaly"),
+                             tr("Click at least 3 points to define the snake start."));
+    return;
+  }
+
+  for (int pass = 0; pass < passes_per_run; ++pass) {
+    // Leaves the resampled curve in snake_pts_ and in the point editor.
+    fill_in_snake_points();
+    for (int step = 0; step < steps_per_pass; ++step) {
+      one_snake_iteration(snake_pts_, cost_image_, max_cost_, point_spacing_, image_wt_,
+                          neighbour_offset, move_fraction);
+      // Curve and points change together: one repaint of the changed area.
+      q_viewer_->lock();
+      fg_shape_.set(snake_pts_, parts_);
+      edit_points_.set_points(snake_pts_);
+      q_viewer_->release();
+      q_viewer_->refresh();
+    }
+  }
 }
 
 // ---- image and cost image
@@ -223,9 +307,5 @@ void tessaly::set_show_cost_image(bool on)
 {
   show_cost_image_ = on;
   fg_image_.set(on ? cost_display_ : image_);
-}
-
-void tessaly::search()
-{
 }
 

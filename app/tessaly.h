@@ -2,8 +2,13 @@
 #define tessaly_h_
 // The main window: a menu, the controls that drive the snake and the viewer
 // that shows the image, the cost image and the snake.
+#include <vector>
 #include <QWidget>
+#include <qvwr/qvwr_edit_points.h>
 #include <qvwr/qvwr_fg_image.h>
+#include <qvwr/qvwr_fg_shape.h>
+#include <shape_data/vsml_parts.h>
+#include <vgl/vgl_point_2d.h>
 #include <vil/vil_image_view.h>
 #include <vimt/vimt_image_2d_of.h>
 #include <vxl_config.h>
@@ -39,16 +44,36 @@ class tessaly : public QWidget
   double image_wt() const { return image_wt_; }
   double smooth_k() const { return smooth_k_; }
 
+  // ---- snake run control
+  // Resamples the point editor's points into an evenly spaced closed curve,
+  // which becomes the editable points, the snake and the drawn shape.
+  // Needs at least one point in the editor.
+  void fill_in_snake_points();
+
+  const qvwr_edit_points& edit_points() const { return edit_points_; }
+  const qvwr_fg_shape& fg_shape() const { return fg_shape_; }
+  const vsml_parts& parts() const { return parts_; }
+  const std::vector<vgl_point_2d<double>>& snake_pts() const { return snake_pts_; }
+  double point_spacing() const { return point_spacing_; }
+
  public slots:
   // Two boxes in turn: the program's own About box, then Qt's.
   void slotHelpAbout();
+  // Asks for a file; a cancelled dialog changes nothing.
   void load_image();
+  // Loads the file as the current image (8-bit pixels, 1 to 4 planes); a
+  // file that cannot be used gets a message box and changes nothing.  The
+  // points and the snake keep their world positions.
   void load_image(const char* path);
+  // Removes the points and the snake; the image stays.
   void clear();
+  // Attaches the point editor: the mouse places and drags points.
   void set_to_select_points();
+  // Detaches the point editor.
   void set_to_zoom();
   void set_image_wt(int v);
   void set_smooth_k(int v);
+  // "Run Snake": 10 passes of resampling and 10 snake steps, each painted.
   void search();
   void set_show_cost_image(bool on);
 
@@ -68,7 +93,14 @@ class tessaly : public QWidget
   vimt_image_2d_of<vxl_byte> image_;
   // Shows image_ or cost_display_; attached first, so drawn beneath all else.
   qvwr_fg_image fg_image_;
-  // (the point editor, shape figure, parts and snake points go here)
+  // ---- snake: the clicked points, the drawn curve and its grouping
+  // Its points are the start of the next run.
+  qvwr_edit_points edit_points_;
+  // Draws snake_pts_ (red) as one closed part; refers to snake_pts_ and parts_.
+  qvwr_fg_shape fg_shape_;
+  vsml_parts parts_;
+  // The snake the steps move, world coordinates, a closed curve.
+  std::vector<vgl_point_2d<double>> snake_pts_;
   bool show_cost_image_{false};
   // Gradient magnitude, one float plane of image_'s size.
   vimt_image_2d_of<float> cost_image_;
@@ -78,7 +110,9 @@ class tessaly : public QWidget
   vimt_image_2d_of<vxl_byte> cost_display_;
   // Between the two smoothing passes; keeps its memory from run to run.
   vil_image_view<float> work_image_;
-  // (point_spacing_ goes here)
+  // Target distance between snake points and the length unit of the
+  // internal energy, world units.
+  double point_spacing_{5.0};
   // Weight of the external term, 0..1, from the weight slider.
   double image_wt_{0.5};
   // Exponential filter factor, 0.5 + v/201 from the smoothing slider.

@@ -1,0 +1,667 @@
+// The run control end to end: the real window, driven by mouse events, its
+// message boxes closed from a timer.
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFileDialog>
+#include <QImage>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <app/tessaly.h>
+#include <app/tessaly_snake.h>
+#include <qvwr/qvwr_viewer.h>
+#include <test_data.h>
+#include <vil/vil_load.h>
+#include <vil/vil_save.h>
+
+namespace
+{
+using point = vgl_point_2d<double>;
+using point_list = std::vector<point>;
+
+// Closes every dialog that comes up while it lives and notes its caption,
+// text and parent.  A file dialog is answered with `choose` (cancelled when
+// that is empty).
+class dialog_closer
+{
+ public:
+  explicit dialog_closer(const QString& choose = QString())
+  {
+    timer_.setInterval(10);
+    QObject::connect(&timer_, &QTimer::timeout, [this, choose] {
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* d = qobject_cast<QDialog*>(w);
+        if (!d || !d->isVisible())
+          continue;
+        titles.push_back(d->windowTitle());
+        auto* box = qobject_cast<QMessageBox*>(d);
+        texts.push_back(box ? box->text() : QString());
+        parents.push_back(d->parentWidget());
+        auto* fd = qobject_cast<QFileDialog*>(d);
+        if (fd) {
+          filters = fd->nameFilters();
+          // A dialog that will not take the name is cancelled after a
+          // second, so the test fails instead of hanging.
+          if (!choose.isEmpty() && ++answer_tries_ < 100) {
+            // Typed as a user would: selectFile() leaves the name field
+            // alone while it has the focus.
+            fd->selectFile(choose);
+            if (auto* name = fd->findChild<QLineEdit*>("fileNameEdit"))
+              name->setText(choose);
+            QMetaObject::invokeMethod(fd, "accept");
+            continue;
+          }
+        }
+        d->done(0);
+      }
+    });
+    timer_.start();
+  }
+
+  QStringList titles;
+  QStringList texts;
+  QStringList filters;
+  std::vector<QWidget*> parents;
+
+ private:
+  QTimer timer_;
+  int answer_tries_{0};
+};
+
+std::unique_ptr<tessaly> shown_window()
+{
+  auto w = std::make_unique<tessaly>(nullptr, nullptr);
+  w->setGeometry(100, 100, 300, 300);
+  w->show();
+  EXPECT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+  QCoreApplication::processEvents();
+  return w;
+}
+
+QPoint to_display(tessaly& w, const point& p)
+{
+  const point d = w.q_viewer()->worldToDisplay()(p);
+  return QPoint(int(std::lround(d.x())), int(std::lround(d.y())));
+}
+
+void click(tessaly& w, const point& p)
+{
+  QTest::mouseClick(w.q_viewer(), Qt::LeftButton, Qt::NoModifier, to_display(w, p));
+}
+
+void drag(tessaly& w, const point& from, const point& to)
+{
+  qvwr_viewer* v = w.q_viewer();
+  QTest::mousePress(v, Qt::LeftButton, Qt::NoModifier, to_display(w, from));
+  const QPoint at = to_display(w, to);
+  QMouseEvent move(QEvent::MouseMove, QPointF(at), v->mapToGlobal(QPointF(at)), Qt::NoButton,
+                   Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(v, &move);
+  QTest::mouseRelease(v, Qt::LeftButton, Qt::NoModifier, at);
+}
+
+void press_run(tessaly& w)
+{
+  auto* run = w.findChild<QPushButton*>("run_button");
+  ASSERT_NE(run, nullptr);
+  QTest::mouseClick(run, Qt::LeftButton);
+}
+
+void click_around_disc(tessaly& w)
+{
+  click(w, point(170, 70));
+  click(w, point(230, 160));
+  click(w, point(120, 170));
+}
+
+// Distance from the outline of the start image's disc (centre (170, 125),
+// radius 40).
+double off_disc(const point& p)
+{
+  return std::fabs(std::hypot(p.x() - 170.0, p.y() - 125.0) - 40.0);
+}
+
+bool is_red(QRgb c) { return qRed(c) == 255 && qGreen(c) == 0 && qBlue(c) == 0; }
+
+int count_colour(const QImage& im, const std::function<bool(QRgb)>& pred)
+{
+  int n = 0;
+  for (int y = 0; y < im.height(); ++y)
+    for (int x = 0; x < im.width(); ++x)
+      n += pred(im.pixel(x, y)) ? 1 : 0;
+  return n;
+}
+
+QImage grab(tessaly& w) { return w.q_viewer()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+
+// What one press of "Run Snake" computes from `start` on the window's cost.
+point_list reference_run(point_list start, const tessaly& w)
+{
+  point_list pts;
+  for (int pass = 0; pass < 10; ++pass) {
+    resample_curve(pts, start, 5.0, 50);
+    for (int step = 0; step < 10; ++step)
+      one_snake_iteration(pts, w.cost_image(), w.max_cost(), 5.0, w.image_wt(), 1, 0.9);
+    start = pts;
+  }
+  return pts;
+}
+
+double perimeter(const point_list& pts)
+{
+  double len = 0;
+  for (std::size_t k = 0; k < pts.size(); ++k)
+    len += (pts[(k + 1) % pts.size()] - pts[k]).length();
+  return len;
+}
+
+// The shape figure draws exactly the snake at its world position.
+void expect_shape_shows_snake(tessaly& w)
+{
+  ASSERT_EQ(w.parts().nParts(), 1);
+  const std::vector<vgl_point_2d<int>>& shown = w.fg_shape().partPoints(0);
+  ASSERT_EQ(shown.size(), w.snake_pts().size());
+  for (std::size_t k = 0; k < shown.size(); ++k) {
+    const QPoint d = to_display(w, w.snake_pts()[k]);
+    EXPECT_EQ(shown[k].x(), d.x());
+    EXPECT_EQ(shown[k].y(), d.y());
+  }
+}
+
+// A 320 x 200 image with a disc of the given colour centred at (200, 90).
+vil_image_view<vxl_byte> disc_image(unsigned nplanes, const vxl_byte* colour)
+{
+  vil_image_view<vxl_byte> im(320, 200, nplanes);
+  for (unsigned p = 0; p < nplanes; ++p)
+    for (unsigned j = 0; j < 200; ++j)
+      for (unsigned i = 0; i < 320; ++i) {
+        const bool in = (i - 200.0) * (i - 200.0) + (j - 90.0) * (j - 90.0) < 900;
+        im(i, j, p) = in ? colour[p] : (p == 3 ? 255 : 20);
+      }
+  return im;
+}
+
+QImage to_qimage(const vil_image_view<vxl_byte>& im)
+{
+  QImage q(int(im.ni()), int(im.nj()), QImage::Format_RGB32);
+  for (unsigned j = 0; j < im.nj(); ++j)
+    for (unsigned i = 0; i < im.ni(); ++i)
+      q.setPixel(int(i), int(j), qRgb(im(i, j, 0), im(i, j, 1), im(i, j, 2)));
+  return q;
+}
+
+void write_bytes(const std::string& path, const std::string& bytes)
+{
+  std::ofstream f(path, std::ios::binary);
+  f.write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+std::string read_bytes(const std::string& path)
+{
+  std::ifstream f(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+// An uncompressed little-endian RGB TIFF, one strip.
+std::string rgb_tiff(const vil_image_view<vxl_byte>& im)
+{
+  std::string out("II*\0\x08\0\0\0", 8);
+  auto u16 = [&out](unsigned v) { out += char(v & 255); out += char(v >> 8); };
+  auto u32 = [&](unsigned v) { u16(v & 0xffff); u16(v >> 16); };
+  const unsigned n_entries = 10;
+  const unsigned bits_at = 8 + 2 + n_entries * 12 + 4, data_at = bits_at + 6;
+  const unsigned bytes = im.ni() * im.nj() * 3;
+  auto entry = [&](unsigned tag, unsigned type, unsigned count, unsigned value) {
+    u16(tag); u16(type); u32(count);
+    if (type == 3 && count == 1) { u16(value); u16(0); } else u32(value);
+  };
+  u16(n_entries);
+  entry(256, 4, 1, im.ni());     // width
+  entry(257, 4, 1, im.nj());     // height
+  entry(258, 3, 3, bits_at);     // 8, 8, 8 bits
+  entry(259, 3, 1, 1);           // no compression
+  entry(262, 3, 1, 2);           // RGB
+  entry(273, 4, 1, data_at);     // strip offset
+  entry(277, 3, 1, 3);           // samples per pixel
+  entry(278, 4, 1, im.nj());     // rows per strip
+  entry(279, 4, 1, bytes);       // strip bytes
+  entry(284, 3, 1, 1);           // interleaved
+  u32(0);
+  u16(8); u16(8); u16(8);
+  for (unsigned j = 0; j < im.nj(); ++j)
+    for (unsigned i = 0; i < im.ni(); ++i)
+      for (unsigned p = 0; p < 3; ++p) out += char(im(i, j, p));
+  return out;
+}
+
+// What a refused load must leave as it was.
+struct window_state
+{
+  explicit window_state(tessaly& w)
+    : pixels(w.image().image().top_left_ptr()), ni(w.image().ni()), max_cost(w.max_cost()),
+      points(w.edit_points().points()), snake(w.snake_pts()), shot(grab(w))
+  {
+  }
+  const vxl_byte* pixels;
+  unsigned ni;
+  float max_cost;
+  point_list points, snake;
+  QImage shot;
+};
+
+void expect_unchanged(tessaly& w, const window_state& s)
+{
+  EXPECT_EQ(w.image().image().top_left_ptr(), s.pixels);
+  EXPECT_EQ(w.image().ni(), s.ni);
+  EXPECT_EQ(w.max_cost(), s.max_cost);
+  EXPECT_EQ(w.edit_points().points(), s.points);
+  EXPECT_EQ(w.snake_pts(), s.snake);
+  EXPECT_TRUE(grab(w) == s.shot);
+}
+} // namespace
+
+TEST(TessalyRun, ThreeClicksAroundTheDiscEndOnItsOutline)
+{
+  auto w = shown_window();
+  click_around_disc(*w);
+  ASSERT_EQ(w->edit_points().points().size(), 3u);
+  EXPECT_LT((w->edit_points().points()[1] - point(230, 160)).length(), 1.0);
+
+  dialog_closer closer;
+  press_run(*w);
+  EXPECT_TRUE(closer.titles.isEmpty());
+
+  const point_list& snake = w->snake_pts();
+  // About perimeter / 5 points, capped near 50, with the repeated head point.
+  EXPECT_GE(snake.size(), 40u);
+  EXPECT_LE(snake.size(), 60u);
+  EXPECT_EQ(w->edit_points().points(), snake);
+  for (const point& p : snake)
+    EXPECT_LE(off_disc(p), 2.5) << p.x() << ", " << p.y();
+  expect_shape_shows_snake(*w);
+  EXPECT_EQ(w->fg_shape().color(), QColor(Qt::red));
+  EXPECT_EQ(w->parts()(0).form(), vsml_part::ClosedBoundary);
+
+  // Red pixels on screen, and only along the outline.  At 300 x 300 the
+  // green points (drawn above the curve) nearly cover it, so look larger.
+  w->resize(700, 700);
+  QCoreApplication::processEvents();
+  const QImage shot = grab(*w);
+  const vimt_transform_2d d2w = w->q_viewer()->displayToWorld();
+  int red = 0;
+  for (int y = 0; y < shot.height(); ++y)
+    for (int x = 0; x < shot.width(); ++x)
+      if (is_red(shot.pixel(x, y))) {
+        ++red;
+        EXPECT_LE(off_disc(d2w(point(x, y))), 2.5 + 1.0) << x << ", " << y;
+      }
+  EXPECT_GE(red, 100);
+}
+
+TEST(TessalyRun, TwoClicksGiveTheBoxAndNothingElse)
+{
+  auto w = shown_window();
+  click(*w, point(170, 70));
+  click(*w, point(230, 160));
+  const window_state before(*w);
+  dialog_closer closer;
+  press_run(*w);
+  EXPECT_EQ(closer.titles, QStringList{"tessaly"});
+  EXPECT_EQ(closer.texts, QStringList{"Click at least 3 points to define the snake start."});
+  EXPECT_EQ(closer.parents, std::vector<QWidget*>{w.get()});
+  expect_unchanged(*w, before);
+  EXPECT_TRUE(w->snake_pts().empty());
+}
+
+TEST(TessalyRun, ClearRemovesCurveAndPointsThenRunShowsTheBox)
+{
+  auto w = shown_window();
+  const QImage empty = grab(*w);
+  click_around_disc(*w);
+  press_run(*w);
+  ASSERT_GT(count_colour(grab(*w), is_red), 0);
+
+  auto* clear = w->findChild<QPushButton*>("clear_button");
+  ASSERT_NE(clear, nullptr);
+  QTest::mouseClick(clear, Qt::LeftButton);
+  EXPECT_TRUE(w->edit_points().points().empty());
+  EXPECT_TRUE(w->snake_pts().empty());
+  EXPECT_EQ(w->parts().nParts(), 1);
+  EXPECT_EQ(w->parts()(0).nPoints(), 0);
+  // No red curve, no green points: the start image as it was.
+  EXPECT_TRUE(grab(*w) == empty);
+  EXPECT_EQ(w->image().ni(), 250u);
+
+  dialog_closer closer;
+  press_run(*w);
+  EXPECT_EQ(closer.texts, QStringList{"Click at least 3 points to define the snake start."});
+
+  // A click after clearing starts a new list.
+  click(*w, point(20, 20));
+  ASSERT_EQ(w->edit_points().points().size(), 1u);
+}
+
+TEST(TessalyRun, DraggedPointIsWhereTheNextRunStarts)
+{
+  auto w = shown_window();
+  click_around_disc(*w);
+  press_run(*w);
+  const point_list after_first = w->edit_points().points();
+  ASSERT_GT(after_first.size(), 10u);
+
+  // Drag the point nearest (210, 125) well out to the right.
+  std::size_t k = 0;
+  for (std::size_t i = 1; i < after_first.size(); ++i)
+    if ((after_first[i] - point(210, 125)).length() < (after_first[k] - point(210, 125)).length())
+      k = i;
+  const point target(240, 125);
+  drag(*w, after_first[k], target);
+  const point_list dragged = w->edit_points().points();
+  ASSERT_EQ(dragged.size(), after_first.size());
+  EXPECT_LT((dragged[k] - target).length(), 1.5);
+  for (std::size_t i = 0; i < dragged.size(); ++i)
+    if (i != k) {
+      EXPECT_EQ(dragged[i], after_first[i]);
+    }
+
+  press_run(*w);
+  const point_list expected = reference_run(dragged, *w);
+  const point_list undragged = reference_run(after_first, *w);
+  ASSERT_EQ(w->snake_pts().size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_NEAR(w->snake_pts()[i].x(), expected[i].x(), 1e-9);
+    EXPECT_NEAR(w->snake_pts()[i].y(), expected[i].y(), 1e-9);
+  }
+  // The drag made a difference.
+  EXPECT_FALSE(undragged == expected);
+  expect_shape_shows_snake(*w);
+}
+
+TEST(TessalyRun, AllInternalShrinksEveryPressUntilTheBox)
+{
+  auto w = shown_window();
+  auto* wt = w->findChild<QSlider*>("image_wt_slider");
+  ASSERT_NE(wt, nullptr);
+  wt->setValue(0);
+  click_around_disc(*w);
+  dialog_closer closer;
+  double last = perimeter(w->edit_points().points());
+  int presses = 0;
+  while (closer.titles.isEmpty() && presses < 30) {
+    press_run(*w);
+    ++presses;
+    if (!closer.titles.isEmpty())
+      break;
+    const double now = perimeter(w->edit_points().points());
+    EXPECT_LT(now, last) << "press " << presses;
+    last = now;
+  }
+  EXPECT_EQ(closer.texts, QStringList{"Click at least 3 points to define the snake start."});
+  EXPECT_GE(presses, 2);
+  EXPECT_LT(w->edit_points().points().size(), 3u);
+}
+
+TEST(TessalyRun, FillInResamplesIntoTheSnakeTheShapeRefersTo)
+{
+  auto w = shown_window();
+  // A 40 x 40 square: 32 edges of 5, plus the repeated head point.
+  for (const point& p : {point(60, 40), point(100, 40), point(100, 80), point(60, 80)})
+    click(*w, p);
+  point_list expected;
+  resample_curve(expected, w->edit_points().points(), 5.0, 50);
+  w->fill_in_snake_points();
+  EXPECT_EQ(w->snake_pts(), expected);
+  EXPECT_EQ(w->edit_points().points(), expected);
+  ASSERT_EQ(w->parts().nParts(), 1);
+  EXPECT_EQ(w->parts()(0).nPoints(), int(expected.size()));
+  // A new mapping makes the figure read the points again: they must still
+  // be the snake's.
+  w->resize(420, 380);
+  QCoreApplication::processEvents();
+  expect_shape_shows_snake(*w);
+}
+
+TEST(TessalyRun, ZoomModeDetachesThePointEditor)
+{
+  auto w = shown_window();
+  ASSERT_TRUE(QMetaObject::invokeMethod(w.get(), "set_to_zoom"));
+  click(*w, point(50, 50));
+  EXPECT_TRUE(w->edit_points().points().empty());
+  EXPECT_FALSE(w->edit_points().gotViewer());
+  ASSERT_TRUE(QMetaObject::invokeMethod(w.get(), "set_to_select_points"));
+  click(*w, point(50, 50));
+  EXPECT_EQ(w->edit_points().points().size(), 1u);
+  // Attaching twice keeps one entry: one click adds one point.
+  w->set_to_select_points();
+  click(*w, point(150, 50));
+  EXPECT_EQ(w->edit_points().points().size(), 2u);
+}
+
+TEST(TessalyRun, LoadingImagesKeepsTheCurveAtItsWorldPosition)
+{
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const std::string base = dir.path().toStdString() + "/";
+  const vxl_byte grey[] = {230}, red[] = {220, 40, 40}, rgba[] = {40, 40, 220, 255};
+  struct file
+  {
+    std::string name;
+    unsigned planes;
+    QColor disc; // shown at the disc's centre
+    int tolerance;
+  };
+  const vil_image_view<vxl_byte> colour = disc_image(3, red);
+  ASSERT_TRUE(vil_save(disc_image(1, grey), (base + "grey.png").c_str()));
+  ASSERT_TRUE(vil_save(disc_image(1, grey), (base + "grey.pgm").c_str()));
+  ASSERT_TRUE(vil_save(disc_image(4, rgba), (base + "alpha.png").c_str()));
+  ASSERT_TRUE(to_qimage(colour).save(QString::fromStdString(base + "colour.jpg"), "JPG", 95));
+  write_bytes(base + "colour.tif", rgb_tiff(colour));
+  const std::vector<file> files = {{"grey.png", 1, QColor(230, 230, 230), 0},
+                                   {"colour.jpg", 3, QColor(220, 40, 40), 8},
+                                   {"colour.tif", 3, QColor(220, 40, 40), 0},
+                                   {"alpha.png", 4, QColor(40, 40, 220), 0},
+                                   {"grey.pgm", 1, QColor(230, 230, 230), 0}};
+
+  auto w = shown_window();
+  click_around_disc(*w);
+  press_run(*w);
+  const point_list snake = w->snake_pts();
+  const vimt_transform_2d start_map = w->q_viewer()->worldToDisplay();
+
+  dialog_closer closer;
+  for (const file& f : files) {
+    SCOPED_TRACE(f.name);
+    w->load_image((base + f.name).c_str());
+    EXPECT_TRUE(closer.titles.isEmpty());
+    EXPECT_EQ(w->image().ni(), 320u);
+    EXPECT_EQ(w->image().nj(), 200u);
+    EXPECT_EQ(w->image().nplanes(), f.planes);
+    // The cost image follows the new image: its size, its edge at the disc.
+    EXPECT_EQ(w->cost_image().ni(), 320u);
+    EXPECT_EQ(w->cost_image().nj(), 200u);
+    EXPECT_EQ(w->cost_display().ni(), 320u);
+    EXPECT_GT(w->max_cost(), 0.0f);
+    EXPECT_GT(w->cost_image().image()(230, 90), 10 * w->cost_image().image()(200, 90));
+    EXPECT_EQ(w->q_viewer()->worldWindow().max_x(), 319.0);
+    // The points and the snake stay where they were in the world.
+    EXPECT_EQ(w->snake_pts(), snake);
+    EXPECT_EQ(w->edit_points().points(), snake);
+    expect_shape_shows_snake(*w);
+    const QColor shown(grab(*w).pixel(to_display(*w, point(200, 90))));
+    EXPECT_NEAR(shown.red(), f.disc.red(), f.tolerance);
+    EXPECT_NEAR(shown.green(), f.disc.green(), f.tolerance);
+    EXPECT_NEAR(shown.blue(), f.disc.blue(), f.tolerance);
+  }
+  EXPECT_FALSE(w->q_viewer()->worldToDisplay()(point(0, 0)) == start_map(point(0, 0)));
+
+  // The next run works on the new image: the curve moves onto its disc.
+  w->clear();
+  for (const point& p : {point(200, 45), point(250, 125), point(150, 125)})
+    click(*w, p);
+  press_run(*w);
+  for (const point& p : w->snake_pts())
+    EXPECT_LE(std::fabs(std::hypot(p.x() - 200, p.y() - 90) - 30), 2.5) << p.x() << ", " << p.y();
+}
+
+TEST(TessalyRun, UnusableFilesGiveUnableToLoadImageAndChangeNothing)
+{
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const std::string base = dir.path().toStdString() + "/";
+  // 16-bit files: a raw PGM with maxval 65535 and a 16-bit PNG.
+  write_bytes(base + "deep.pgm", std::string("P5\n4 3\n65535\n") + std::string(24, '\x11'));
+  vil_image_view<vxl_uint_16> deep(8, 8, 1);
+  deep.fill(40000);
+  ASSERT_TRUE(vil_save(deep, (base + "deep.png").c_str()));
+  // A PNG cut in half.
+  vil_image_view<vxl_byte> small(64, 64, 1);
+  small.fill(7);
+  small(10, 10) = 200;
+  ASSERT_TRUE(vil_save(small, (base + "whole.png").c_str()));
+  const std::string whole = read_bytes(base + "whole.png");
+  ASSERT_GT(whole.size(), 60u);
+  write_bytes(base + "cut.png", whole.substr(0, whole.size() / 2));
+  write_bytes(base + "notes.txt", "This is not an image.\n");
+  write_bytes(base + "empty.png", "");
+
+  auto w = shown_window();
+  click_around_disc(*w);
+  press_run(*w);
+  const window_state before(*w);
+
+  const std::vector<std::string> paths = {base + "deep.pgm", base + "deep.png",   base + "cut.png",
+                                          base + "notes.txt", base + "empty.png", base + "missing.png",
+                                          base};
+  for (const std::string& path : paths) {
+    SCOPED_TRACE(path);
+    dialog_closer closer;
+    w->load_image(path.c_str());
+    EXPECT_EQ(closer.titles, QStringList{"Load Error"});
+    EXPECT_EQ(closer.texts, QStringList{"Unable to load image"});
+    EXPECT_EQ(closer.parents, std::vector<QWidget*>{nullptr});
+    expect_unchanged(*w, before);
+  }
+
+  {
+    // Bigger than the loader accepts.
+    const std::size_t old_max = vil_load_max_bytes();
+    vil_load_set_max_bytes(1000);
+    dialog_closer closer;
+    w->load_image((base + "whole.png").c_str());
+    vil_load_set_max_bytes(old_max);
+    EXPECT_EQ(closer.texts, QStringList{"Unable to load image"});
+    expect_unchanged(*w, before);
+  }
+  {
+    // No name at all, and by name through the slot table.
+    dialog_closer closer;
+    w->load_image(static_cast<const char*>(nullptr));
+    ASSERT_TRUE(QMetaObject::invokeMethod(w.get(), "load_image",
+                                          Q_ARG(const char*, (base + "cut.png").c_str())));
+    EXPECT_EQ(closer.texts, (QStringList{"Unable to load image", "Unable to load image"}));
+    expect_unchanged(*w, before);
+  }
+  // The good file from the same folder loads.
+  dialog_closer closer;
+  w->load_image((base + "whole.png").c_str());
+  EXPECT_TRUE(closer.titles.isEmpty());
+  EXPECT_EQ(w->image().ni(), 64u);
+}
+
+TEST(TessalyRun, FileDialogCancelledOrAnswered)
+{
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString good = dir.filePath("pick.png");
+  ASSERT_TRUE(vil_save(disc_image(1, std::vector<vxl_byte>{200}.data()), good.toLocal8Bit().constData()));
+
+  auto w = shown_window();
+  click_around_disc(*w);
+  const window_state before(*w);
+  {
+    dialog_closer closer;
+    w->load_image();
+    ASSERT_EQ(closer.titles.size(), 1);
+    EXPECT_EQ(closer.parents, std::vector<QWidget*>{nullptr});
+    EXPECT_EQ(closer.filters, QStringList{"*.*"});
+    expect_unchanged(*w, before);
+  }
+  {
+    dialog_closer closer(good);
+    w->load_image();
+    EXPECT_EQ(closer.titles.size(), 1); // the file dialog only, no error box
+    EXPECT_EQ(w->image().ni(), 320u);
+    EXPECT_EQ(w->edit_points().points(), before.points);
+  }
+}
+
+TEST(TessalyRun, EveryTestImageLoadsOrIsRefusedWithTheBox)
+{
+  TESSALY_REQUIRE_TESTDATA();
+  auto w = shown_window();
+  click_around_disc(*w);
+  const point_list points = w->edit_points().points();
+  const QDir images(QString::fromStdString(tessaly_testdata("images")));
+  const QStringList names = images.entryList(QDir::Files, QDir::Name);
+  ASSERT_FALSE(names.isEmpty());
+  int loaded = 0;
+  for (const QString& name : names) {
+    SCOPED_TRACE(name.toStdString());
+    const vxl_byte* old = w->image().image().top_left_ptr();
+    dialog_closer closer;
+    w->load_image(QFile::encodeName(images.filePath(name)).constData());
+    const bool changed = w->image().image().top_left_ptr() != old;
+    // Exactly one of: a new image, or the box.
+    EXPECT_NE(changed, !closer.titles.isEmpty());
+    if (changed) {
+      ++loaded;
+      EXPECT_EQ(w->cost_image().ni(), w->image().ni());
+      EXPECT_EQ(w->cost_image().nj(), w->image().nj());
+    } else {
+      EXPECT_EQ(closer.texts, QStringList{"Unable to load image"});
+    }
+    EXPECT_EQ(w->edit_points().points(), points);
+  }
+  EXPECT_GT(loaded, 5);
+
+  // Known cases: 8-bit files of each main format load, 16-bit ones do not.
+  const struct
+  {
+    const char* name;
+    unsigned ni, nj, planes;
+  } good[] = {{"ff_grey8bit_raw.pgm", 5, 3, 1},
+              {"ff_rgb8bit_compressed.png", 5, 3, 3},
+              {"ff_grey8bit_compressed.jpg", 5, 3, 1},
+              {"ff_rgb8bit_uncompressed.tif", 5, 3, 3},
+              {"ff_rgba8bit_uncompressed.tif", 5, 3, 4}};
+  for (const auto& g : good) {
+    SCOPED_TRACE(g.name);
+    dialog_closer closer;
+    w->load_image(QFile::encodeName(images.filePath(g.name)).constData());
+    EXPECT_TRUE(closer.titles.isEmpty());
+    EXPECT_EQ(w->image().ni(), g.ni);
+    EXPECT_EQ(w->image().nj(), g.nj);
+    EXPECT_EQ(w->image().nplanes(), g.planes);
+  }
+  for (const char* bad : {"ff_grey16bit_raw.pgm", "ff_grey16bit_labview_bitdepth_true.png",
+                          "ff_rgb16bit_uncompressed.tif", "ff_grey1bit.png"}) {
+    SCOPED_TRACE(bad);
+    dialog_closer closer;
+    w->load_image(QFile::encodeName(images.filePath(bad)).constData());
+    EXPECT_EQ(closer.texts, QStringList{"Unable to load image"});
+  }
+}
