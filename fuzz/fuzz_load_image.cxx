@@ -1,5 +1,6 @@
 // vil_load on the bytes of one image format.  Built once per format
-// (FUZZ_FORMAT_PNG, _JPEG, _TIFF, _PNM, _BMP): an input that does not start
+// (FUZZ_FORMAT_PNG, _JPEG, _TIFF, _PNM, _BMP, _RAS, _VIFF, _MIT, _SGI, _NITF,
+// _J2K): an input that does not start
 // like that format gets its signature put in front, so every run reaches the
 // format's reader.  Checked: a refusal is exactly one "vil_load: " line; a
 // loaded image has pixels within the size limit, every one of which can be
@@ -10,10 +11,16 @@
 #include <string>
 #include <vector>
 #include <vil/file_formats/vil_bmp.h>
+#include <vil/file_formats/vil_j2k.h>
 #include <vil/file_formats/vil_jpeg.h>
+#include <vil/file_formats/vil_mit.h>
+#include <vil/file_formats/vil_nitf.h>
 #include <vil/file_formats/vil_png.h>
 #include <vil/file_formats/vil_pnm.h>
+#include <vil/file_formats/vil_ras.h>
+#include <vil/file_formats/vil_sgi.h>
 #include <vil/file_formats/vil_tiff.h>
+#include <vil/file_formats/vil_viff.h>
 #include <vil/vil_image_view.h>
 #include <vil/vil_load.h>
 #include "fuzz_support.h"
@@ -40,6 +47,24 @@ const std::string signature("P5\n", 3);
 bool (*const probe)(const unsigned char*, std::size_t) = vil_bmp_probe;
 // "BM", file size, reserved, pixel offset, then a 40-byte header's size field.
 const std::string signature("BM\0\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0", 18);
+#elif defined(FUZZ_FORMAT_RAS)
+bool (*const probe)(const unsigned char*, std::size_t) = vil_ras_probe;
+const std::string signature("\x59\xa6\x6a\x95", 4);
+#elif defined(FUZZ_FORMAT_VIFF)
+bool (*const probe)(const unsigned char*, std::size_t) = vil_viff_probe;
+const std::string signature("\xab\x01", 2);
+#elif defined(FUZZ_FORMAT_MIT)
+bool (*const probe)(const unsigned char*, std::size_t) = vil_mit_probe;
+const std::string signature("\x01\0\x08\0", 4);  // 8-bit grey; the size follows from the input
+#elif defined(FUZZ_FORMAT_SGI)
+bool (*const probe)(const unsigned char*, std::size_t) = vil_sgi_probe;
+const std::string signature("\x01\xda", 2);
+#elif defined(FUZZ_FORMAT_NITF)
+bool (*const probe)(const unsigned char*, std::size_t) = vil_nitf_probe;
+const std::string signature("NITF02.10", 9);
+#elif defined(FUZZ_FORMAT_J2K)
+bool (*const probe)(const unsigned char*, std::size_t) = vil_j2k_probe;
+const std::string signature("\xff\x4f\xff\x51", 4);
 #else
 #error "define one FUZZ_FORMAT_*"
 #endif

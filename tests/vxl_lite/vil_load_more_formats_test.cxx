@@ -856,8 +856,36 @@ struct j2k_component
   unsigned dx = 1, dy = 1;
 };
 
+// An encoder's output stream into memory.
+struct memory_sink
+{
+  bytes data;
+  std::size_t pos = 0;
+};
+
+OPJ_SIZE_T sink_write(void* buf, OPJ_SIZE_T n, void* user)
+{
+  memory_sink* s = static_cast<memory_sink*>(user);
+  if (s->data.size() < s->pos + n) s->data.resize(s->pos + n);
+  std::memcpy(s->data.data() + s->pos, buf, n);
+  s->pos += n;
+  return n;
+}
+
+OPJ_OFF_T sink_skip(OPJ_OFF_T n, void* user)
+{
+  static_cast<memory_sink*>(user)->pos += std::size_t(n);
+  return n;
+}
+
+OPJ_BOOL sink_seek(OPJ_OFF_T to, void* user)
+{
+  static_cast<memory_sink*>(user)->pos = std::size_t(to);
+  return OPJ_TRUE;
+}
+
 // Encodes want(i, j, p) losslessly (reversible 5/3 wavelet) with libopenjp2
-// into a codestream or a JP2 file and returns the file's bytes.
+// into a codestream or a JP2 file and returns its bytes.
 template <class F>
 bytes j2k_encode(bool jp2, unsigned ni, unsigned nj, const std::vector<j2k_component>& comps,
                  OPJ_COLOR_SPACE space, F want)
@@ -889,16 +917,20 @@ bytes j2k_encode(bool jp2, unsigned ni, unsigned nj, const std::vector<j2k_compo
   cp.cp_disto_alloc = 1;
   cp.numresolution = 2;
   cp.tcp_mct = comps.size() >= 3 && space == OPJ_CLRSPC_SRGB ? 1 : 0;
-  const std::string path = temp_path(jp2 ? "enc.jp2" : "enc.j2k");
+  memory_sink sink;
   opj_codec_t* codec = opj_create_compress(jp2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K);
-  opj_stream_t* out = opj_stream_create_default_file_stream(path.c_str(), OPJ_FALSE);
+  opj_stream_t* out = opj_stream_create(1 << 16, OPJ_FALSE);
+  opj_stream_set_user_data(out, &sink, nullptr);
+  opj_stream_set_write_function(out, sink_write);
+  opj_stream_set_skip_function(out, sink_skip);
+  opj_stream_set_seek_function(out, sink_seek);
   const bool ok = codec && out && opj_setup_encoder(codec, &cp, im) && opj_start_compress(codec, im, out) &&
                   opj_encode(codec, out) && opj_end_compress(codec, out);
   EXPECT_TRUE(ok);
   opj_stream_destroy(out);
   opj_destroy_codec(codec);
   opj_image_destroy(im);
-  return read_file(path);
+  return sink.data;
 }
 
 TEST(VilLoadMoreFormats, Jpeg2000GreyColourAndDepths)
