@@ -258,6 +258,9 @@ TEST(VilLoadMoreFormats, HostileSunRasters)
   lie[31] = 0xff;  // a raw map longer than the file
   EXPECT_TRUE(refused("maplie.ras", lie));
   EXPECT_TRUE(refused("empty.ras", ras_file(0, 3, 8, 1, 0, {}, rows)));
+  // 400 MB claimed by a few bytes of runs: more than they could ever expand to.
+  const std::string bomb = refusal("bomb.ras", ras_file(20000, 20000, 8, 2, 0, {}, {0x80, 0xff, 7, 0x80, 0xff, 7}));
+  EXPECT_NE(bomb.find("truncated"), std::string::npos) << bomb;
   // A header asking for 4 G x 4 G pixels is refused before any allocation.
   const std::string err = refusal("huge.ras", ras_file(0xffffffffu, 0xffffffffu, 24, 2, 0, {}, rows));
   EXPECT_NE(err.find("limit"), std::string::npos) << err;
@@ -537,8 +540,9 @@ TEST(VilLoadMoreFormats, HostileSgiFiles)
   cmap[107] = 3;
   cmap.push_back(1);
   EXPECT_TRUE(refused("colormap.sgi", cmap));
-  // Huge verbatim sizes are checked against the file before reading.
-  EXPECT_TRUE(refused("bigverbatim.sgi", sgi_header(0, 2, 3, 65535, 65535, 4)));
+  // Sizes are checked against the file before the image is allocated.
+  EXPECT_NE(refusal("bigverbatim.sgi", sgi_header(0, 1, 3, 20000, 20000, 1)).find("truncated"), std::string::npos);
+  EXPECT_NE(refusal("bigrle.sgi", sgi_header(1, 1, 3, 20000, 20000, 1)).find("truncated"), std::string::npos);
 }
 
 // ---- NITF ------------------------------------------------------------------

@@ -83,7 +83,10 @@ vil_image_view_base_sptr vil_ras_read(const char* path, std::FILE* f)
   // Rows are padded to a multiple of 16 bits.
   const std::size_t row_bytes = (std::size_t(width) * depth + 15) / 16 * 2;
   const std::size_t data_bytes = row_bytes * height;
-  if (type != RT_BYTE_ENCODED && vil_load_bytes_left(f) < data_bytes)
+  // A run of three bytes gives at most 256, so a short encoded stream cannot
+  // fill a big image: refuse before allocating for it.
+  const unsigned long long left = vil_load_bytes_left(f);
+  if (type == RT_BYTE_ENCODED ? data_bytes / 256 * 3 > left : data_bytes > left)
     return vil_load_fail(path, "file is truncated");
   std::vector<unsigned char> data(data_bytes);
   const bool complete = type == RT_BYTE_ENCODED ? decode_rle(f, data)

@@ -53,15 +53,33 @@ vil_image_view_base_sptr read_pixels(const char* path, std::FILE* f, bool rle, u
                                      unsigned nj, unsigned np)
 {
   const unsigned bpc = sizeof(T);
-  vil_image_view<T> view = vil_load_interleaved_view<T>(ni, nj, np);
   const std::size_t rows = std::size_t(nj) * np;
   std::vector<unsigned char> line(std::size_t(ni) * bpc);
+  // What the file must hold is checked before the image is allocated.
+  if (vil_load_bytes_left(f) < rows * (rle ? 8 : line.size())) return vil_load_fail(path, "file is truncated");
+  std::vector<unsigned char> tables;
+  // A valid run-length line spends at most two units on a sample (a run of
+  // one), plus the end mark; anything longer is damage.
+  const std::size_t longest = (2 * std::size_t(ni) + 2) * bpc;
+  if (rle) {
+    // Offset and length tables, one entry per row and channel (channel-major).
+    tables.resize(rows * 8);
+    if (!vil_load_read_exact(f, tables.data(), tables.size())) return vil_load_fail(path, "file is truncated");
+    if (std::fseek(f, 0, SEEK_SET) != 0) return vil_load_fail(path, "cannot seek in file");
+    const unsigned long long file_size = vil_load_bytes_left(f);
+    for (std::size_t r = 0; r < rows; ++r) {
+      const uint32_t start = be32(tables.data() + 4 * r), len = be32(tables.data() + 4 * (rows + r));
+      if (len > longest || start < header_bytes || (unsigned long long)start + len > file_size)
+        return vil_load_fail(path, "bad SGI run-length table entry");
+    }
+  }
+
+  vil_image_view<T> view = vil_load_interleaved_view<T>(ni, nj, np);
   // Row y of channel z, counted from the bottom, goes to view row nj - 1 - y.
   auto dest = [&](std::size_t y, std::size_t z) {
     return view.top_left_ptr() + (nj - 1 - y) * std::size_t(view.jstep()) + z;
   };
   if (!rle) {
-    if (vil_load_bytes_left(f) < rows * line.size()) return vil_load_fail(path, "file is truncated");
     for (std::size_t z = 0; z < np; ++z)
       for (std::size_t y = 0; y < nj; ++y) {
         if (!vil_load_read_exact(f, line.data(), line.size())) return vil_load_fail(path, "file is truncated");
@@ -70,21 +88,9 @@ vil_image_view_base_sptr read_pixels(const char* path, std::FILE* f, bool rle, u
       }
     return vil_load_result(view);
   }
-
-  // Offset and length tables, one entry per row and channel (channel-major).
-  if (vil_load_bytes_left(f) < rows * 8) return vil_load_fail(path, "file is truncated");
-  std::vector<unsigned char> tables(rows * 8);
-  if (!vil_load_read_exact(f, tables.data(), tables.size())) return vil_load_fail(path, "file is truncated");
-  // A valid line spends at most two units on a sample (a run of one), plus
-  // the end mark; anything longer is damage.
-  const std::size_t longest = (2 * std::size_t(ni) + 2) * bpc;
   std::vector<unsigned char> packed(longest);
-  if (std::fseek(f, 0, SEEK_SET) != 0) return vil_load_fail(path, "cannot seek in file");
-  const unsigned long long file_size = vil_load_bytes_left(f);
   for (std::size_t r = 0; r < rows; ++r) {
     const uint32_t start = be32(tables.data() + 4 * r), len = be32(tables.data() + 4 * (rows + r));
-    if (len > longest || start < header_bytes || (unsigned long long)start + len > file_size)
-      return vil_load_fail(path, "bad SGI run-length table entry");
     if (std::fseek(f, long(start), SEEK_SET) != 0 || !vil_load_read_exact(f, packed.data(), len))
       return vil_load_fail(path, "file is truncated");
     if (!decode_rle_row(packed.data(), len, bpc, dest(r % nj, r / nj), ni, np))
