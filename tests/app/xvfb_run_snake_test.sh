@@ -1,0 +1,138 @@
+#!/usr/bin/env bash
+# The real tessaly on a virtual X display, used as a person would: three
+# clicks around the disc of the start image, then "Run Snake".  A screenshot
+# must then show the red snake on the disc's outline and nowhere else.
+#   xvfb_run_snake_test.sh path/to/tessaly [screenshot.png]
+# The optional second argument keeps the screenshot (the README's picture).
+# Exits 77 (skipped) when Xvfb, xdotool or ImageMagick's import is missing.
+set -u
+
+bin=${1:?usage: xvfb_run_snake_test.sh path/to/tessaly [screenshot.png]}
+keep=${2:-}
+for tool in Xvfb xdotool import awk; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "skipped: $tool is not installed"
+    exit 77
+  fi
+done
+
+tmp=$(mktemp -d)
+xvfb_pid=
+app_pid=
+cleanup() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  wait 2>/dev/null
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  [ -s "$tmp/app.log" ] && sed 's/^/  tessaly: /' "$tmp/app.log"
+  exit 1
+}
+
+# Polls every 0.1 s for at most $1 tenths of a second.
+wait_for() {
+  local tenths=$1
+  shift
+  for ((k = 0; k < tenths; ++k)); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$tmp/display" 2>"$tmp/xvfb.log" &
+xvfb_pid=$!
+wait_for 100 test -s "$tmp/display" || fail "Xvfb did not start: $(cat "$tmp/xvfb.log")"
+export DISPLAY=":$(head -n 1 "$tmp/display")"
+export QT_QPA_PLATFORM=xcb
+
+"$bin" >"$tmp/app.log" 2>&1 &
+app_pid=$!
+
+find_window() {
+  wid=$(xdotool search --onlyvisible --class tessaly 2>/dev/null | head -n 1)
+  [ -n "$wid" ]
+}
+wait_for 150 find_window || fail "no tessaly window appeared on $DISPLAY"
+sleep 0.5
+
+# The window's pixels as "x y r g b" lines.
+pixels() {
+  import -window "$wid" -depth 8 "txt:$tmp/shot.txt" 2>>"$tmp/import.log" || return 1
+  awk -F'[,:() ]+' 'NR > 1 { print $1, $2, $3, $4, $5 }' "$tmp/shot.txt"
+}
+
+# Where the start image is drawn, as "x0 y0 x1 y1" in window pixels: the
+# box of its dark ground (grey 30) inside the viewer, whose own ground is
+# dark green (text anti-aliasing elsewhere can give grey 30 too).
+image_box() {
+  pixels >"$tmp/pixels" || return 1
+  awk 'NR == FNR {
+      if ($3 == 10 && $4 == 100 && $5 == 10) {
+        if (g++ == 0) top = $2
+        if ($2 < top) top = $2
+      }
+      next
+    }
+    g && $2 >= top && $3 == 30 && $4 == 30 && $5 == 30 {
+      if (n++ == 0) { x0 = x1 = $1; y0 = y1 = $2 }
+      if ($1 < x0) x0 = $1; if ($1 > x1) x1 = $1
+      if ($2 < y0) y0 = $2; if ($2 > y1) y1 = $2
+    } END { if (n) print x0, y0, x1, y1 }' "$tmp/pixels" "$tmp/pixels"
+}
+
+box=$(image_box)
+[ -n "$box" ] || fail "the start image is not on the screen"
+read -r x0 y0 x1 y1 <<<"$box"
+echo "start image drawn at ($x0,$y0)-($x1,$y1)"
+
+# World point (image pixel) to window pixel: the 250 x 250 image fills the box.
+to_window() {
+  awk -v wx="$1" -v wy="$2" -v x0="$x0" -v y0="$y0" -v x1="$x1" -v y1="$y1" 'BEGIN {
+    sx = (x1 - x0 + 1) / 250.0; sy = (y1 - y0 + 1) / 250.0
+    printf "%d %d\n", x0 + (wx + 0.5) * sx, y0 + (wy + 0.5) * sy }'
+}
+
+for p in "170 70" "230 160" "120 170"; do
+  read -r x y <<<"$(to_window $p)"
+  xdotool mousemove --window "$wid" "$x" "$y" click 1 || fail "cannot click at $x,$y"
+  sleep 0.2
+done
+
+# Focus is on the viewer after the clicks; the focus chain runs Clear,
+# Run Snake, ... viewer, so two Tabs reach "Run Snake".
+xdotool key --window "$wid" Tab Tab space
+sleep 0.5
+
+# A larger window, so the red curve shows between the green points.
+xdotool windowsize --sync "$wid" 560 560 2>/dev/null || xdotool windowsize "$wid" 560 560
+sleep 1
+box=$(image_box)
+[ -n "$box" ] || fail "the image is gone after the run"
+read -r x0 y0 x1 y1 <<<"$box"
+
+# Every red pixel, taken back to image pixels, within 3.5 of the disc's
+# outline (centre (170, 125), radius 40); and enough of them.
+verdict=$(awk -v x0="$x0" -v y0="$y0" -v x1="$x1" -v y1="$y1" '
+  $3 == 255 && $4 == 0 && $5 == 0 {
+    sx = (x1 - x0 + 1) / 250.0; sy = (y1 - y0 + 1) / 250.0
+    wx = ($1 - x0) / sx - 0.5; wy = ($2 - y0) / sy - 0.5
+    d = sqrt((wx - 170) ^ 2 + (wy - 125) ^ 2) - 40; if (d < 0) d = -d
+    n++; if (d > worst) worst = d; if (d > 3.5) off++
+  } END { printf "%d %d %.2f\n", n, off, worst }' "$tmp/pixels")
+read -r red off worst <<<"$verdict"
+echo "red pixels: $red, off the outline: $off, farthest: $worst image pixels"
+[ "$red" -ge 50 ] || fail "only $red red pixels: no snake drawn"
+[ "$off" -eq 0 ] || fail "$off red pixels lie off the disc's outline"
+
+if [ -n "$keep" ]; then
+  import -window "$wid" "png:$keep" || fail "cannot save the screenshot to $keep"
+  echo "screenshot kept in $keep"
+fi
+
+kill -0 "$app_pid" 2>/dev/null || fail "tessaly ended during the run"
+echo "ok: three clicks and Run Snake put the red snake on the disc's outline"
