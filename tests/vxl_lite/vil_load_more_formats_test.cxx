@@ -689,6 +689,12 @@ TEST(VilLoadMoreFormats, NitfInterleaveModesAndBlocks)
         const std::string what = std::string(version) + " " + mode + " " + std::to_string(blocks);
         EXPECT_TRUE(pixels_are<vxl_byte>(load_bytes("m.nitf", nitf_file(s, nitf_pixels(s, want))), 5, 7, 3, want))
             << what;
+        // Bits: blocks (and in modes B and S each band's block) end on a byte.
+        s.pvtype = "B";
+        s.nbpp = 1;
+        const auto bit = [&](unsigned i, unsigned j, unsigned p) { return want(i, j, p) & 1; };
+        EXPECT_TRUE(pixels_are<bool>(load_bytes("m1.nitf", nitf_file(s, nitf_pixels(s, bit))), 5, 7, 3, bit))
+            << what << " bits";
       }
 }
 
@@ -829,6 +835,15 @@ TEST(VilLoadMoreFormats, HostileNitfFiles)
   EXPECT_TRUE(refused("digits.nitf", [&] { bytes b = good; b[355] = 'x'; return b; }()));   // HL
   EXPECT_TRUE(refused("noimage.nitf", [&] { bytes b = good; b[362] = '0'; return b; }()));  // NUMI
   EXPECT_TRUE(refused("offset.nitf", [&] { bytes b = good; b[354] = '9'; return b; }()));   // HL past the end
+  // Bits in mode S: each band's block takes whole bytes, 3 x 4 of them here.
+  s.pvtype = "B";
+  s.nbpp = 1;
+  s.imode = "S";
+  s.ncols = s.nrows = 3;  // 2 x 2 blocks of 2 x 2
+  s.nppbh = s.nppbv = 2;
+  EXPECT_TRUE(load_bytes("bits_s.nitf", nitf_file(s, bytes(12, 0xff))));
+  EXPECT_TRUE(refused("bits_s_short.nitf", nitf_file(s, bytes(11, 0xff))));
+  s = nitf_spec();
   s.ic = "C8";
   EXPECT_NE(refusal("j2k.nitf", nitf_file(s, bytes(100, 0))).find("compressed"), std::string::npos);
   s = nitf_spec();

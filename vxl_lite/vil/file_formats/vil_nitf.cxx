@@ -88,7 +88,7 @@ struct image_layout
 struct sample_addressing
 {
   unsigned long long block_bits;  // one band of one block, padded to bytes
-  unsigned long long unit_bits;   // all bands of one block (B, P, R), padded to bytes
+  unsigned long long unit_bits;   // all bands of one block, padded as stored
 };
 
 // Bit offset of sample (c, r) of band b in block k, relative to the start
@@ -302,7 +302,8 @@ vil_image_view_base_sptr vil_nitf_read(const char* path, std::FILE* f)
   const unsigned long long px = L.nppbh * L.nppbv;
   if (px > vil_load_max_bytes() * 8ull / L.nbpp) return vil_load_fail(path, "NITF blocks are too large");
   A.block_bits = (px * L.nbpp + 7) / 8 * 8;
-  A.unit_bits = mode == 'B' ? A.block_bits * L.nbands : (px * L.nbands * L.nbpp + 7) / 8 * 8;
+  // Modes B and S pad each band's block on its own; P and R pad the block.
+  A.unit_bits = mode == 'B' || mode == 'S' ? A.block_bits * L.nbands : (px * L.nbands * L.nbpp + 7) / 8 * 8;
   const unsigned long long nblocks = L.nbpr * L.nbpc;
   const unsigned long long entries = nblocks * (mode == 'S' ? L.nbands : 1);
   unsigned long long needed = 0;  // bytes of all blocks (mode S alike)
