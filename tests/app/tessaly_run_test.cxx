@@ -108,9 +108,7 @@ void drag(tessaly& w, const point& from, const point& to)
   qvwr_viewer* v = w.q_viewer();
   QTest::mousePress(v, Qt::LeftButton, Qt::NoModifier, to_display(w, from));
   const QPoint at = to_display(w, to);
-  QMouseEvent move(QEvent::MouseMove, QPointF(at), v->mapToGlobal(QPointF(at)), Qt::NoButton,
-                   Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(v, &move);
+  QTest::mouseMove(v, at);
   QTest::mouseRelease(v, Qt::LeftButton, Qt::NoModifier, at);
 }
 
@@ -216,15 +214,17 @@ std::string read_bytes(const std::string& path)
   return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
-// An uncompressed little-endian RGB TIFF, one strip.
+// An uncompressed little-endian TIFF, one strip, 3 or more samples a pixel
+// (RGB and any extra ones).
 std::string rgb_tiff(const vil_image_view<vxl_byte>& im)
 {
+  const unsigned np = im.nplanes();
   std::string out("II*\0\x08\0\0\0", 8);
   auto u16 = [&out](unsigned v) { out += char(v & 255); out += char(v >> 8); };
   auto u32 = [&](unsigned v) { u16(v & 0xffff); u16(v >> 16); };
   const unsigned n_entries = 10;
-  const unsigned bits_at = 8 + 2 + n_entries * 12 + 4, data_at = bits_at + 6;
-  const unsigned bytes = im.ni() * im.nj() * 3;
+  const unsigned bits_at = 8 + 2 + n_entries * 12 + 4, data_at = bits_at + 2 * np;
+  const unsigned bytes = im.ni() * im.nj() * np;
   auto entry = [&](unsigned tag, unsigned type, unsigned count, unsigned value) {
     u16(tag); u16(type); u32(count);
     if (type == 3 && count == 1) { u16(value); u16(0); } else u32(value);
@@ -232,19 +232,19 @@ std::string rgb_tiff(const vil_image_view<vxl_byte>& im)
   u16(n_entries);
   entry(256, 4, 1, im.ni());     // width
   entry(257, 4, 1, im.nj());     // height
-  entry(258, 3, 3, bits_at);     // 8, 8, 8 bits
+  entry(258, 3, np, bits_at);    // 8 bits each
   entry(259, 3, 1, 1);           // no compression
   entry(262, 3, 1, 2);           // RGB
   entry(273, 4, 1, data_at);     // strip offset
-  entry(277, 3, 1, 3);           // samples per pixel
+  entry(277, 3, 1, np);          // samples per pixel
   entry(278, 4, 1, im.nj());     // rows per strip
   entry(279, 4, 1, bytes);       // strip bytes
   entry(284, 3, 1, 1);           // interleaved
   u32(0);
-  u16(8); u16(8); u16(8);
+  for (unsigned p = 0; p < np; ++p) u16(8);
   for (unsigned j = 0; j < im.nj(); ++j)
     for (unsigned i = 0; i < im.ni(); ++i)
-      for (unsigned p = 0; p < 3; ++p) out += char(im(i, j, p));
+      for (unsigned p = 0; p < np; ++p) out += char(im(i, j, p));
   return out;
 }
 
@@ -537,6 +537,12 @@ TEST(TessalyRun, UnusableFilesGiveUnableToLoadImageAndChangeNothing)
   write_bytes(base + "cut.png", whole.substr(0, whole.size() / 2));
   write_bytes(base + "notes.txt", "This is not an image.\n");
   write_bytes(base + "empty.png", "");
+  // Five samples a pixel: read, but more planes than can be shown.
+  const vxl_byte five[] = {200, 100, 50, 25, 12};
+  write_bytes(base + "five.tif", rgb_tiff(disc_image(5, five)));
+  vil_image_view_base_sptr five_read = vil_load((base + "five.tif").c_str());
+  ASSERT_TRUE(five_read);
+  EXPECT_EQ(five_read->nplanes(), 5u);
 
   auto w = shown_window();
   click_around_disc(*w);
@@ -545,7 +551,7 @@ TEST(TessalyRun, UnusableFilesGiveUnableToLoadImageAndChangeNothing)
 
   const std::vector<std::string> paths = {base + "deep.pgm", base + "deep.png",   base + "cut.png",
                                           base + "notes.txt", base + "empty.png", base + "missing.png",
-                                          base};
+                                          base + "five.tif", base};
   for (const std::string& path : paths) {
     SCOPED_TRACE(path);
     dialog_closer closer;
@@ -586,8 +592,9 @@ TEST(TessalyRun, FileDialogCancelledOrAnswered)
 {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
-  const QString good = dir.filePath("pick.png");
-  ASSERT_TRUE(vil_save(disc_image(1, std::vector<vxl_byte>{200}.data()), good.toLocal8Bit().constData()));
+  // A name outside Latin-1 must open too.
+  const QString good = dir.filePath(QString::fromUtf8("\xd0\xb4\xd0\xb8\xd1\x81\xd0\xba.png"));
+  ASSERT_TRUE(vil_save(disc_image(1, std::vector<vxl_byte>{200}.data()), QFile::encodeName(good).constData()));
 
   auto w = shown_window();
   click_around_disc(*w);
