@@ -1,5 +1,6 @@
 #include <vil/file_formats/vil_nitf.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -92,14 +93,16 @@ struct sample_addressing
 };
 
 // Bit offset of sample (c, r) of band b in block k, relative to the start
-// of the pixel data (for masked images: the block's own start).
+// of the pixel data (for masked images: the block's own start), and the
+// bits from one sample of that band to the next along the row.
 unsigned long long sample_bit(const image_layout& L, const sample_addressing& A, bool masked,
                               unsigned long long k, unsigned long long b, unsigned long long r,
-                              unsigned long long c)
+                              unsigned long long c, unsigned long long& step)
 {
   const unsigned long long nblocks = L.nbpr * L.nbpc;
   const unsigned long long bits = L.nbpp, n = L.nbands;
   const char mode = L.nbands == 1 ? 'B' : L.imode[0];
+  step = mode == 'P' ? n * bits : bits;
   switch (mode) {
     case 'P': return (masked ? 0 : k * A.unit_bits) + ((r * L.nppbh + c) * n + b) * bits;
     case 'R': return (masked ? 0 : k * A.unit_bits) + ((r * n + b) * L.nppbh + c) * bits;
@@ -109,23 +112,28 @@ unsigned long long sample_bit(const image_layout& L, const sample_addressing& A,
   }
 }
 
+// Copies n samples of nbpp bits, the first at bit `bit` of data and then
+// every `step` bits, to d, d + np, d + 2 np, ...
 template <class T>
-void store(vil_image_view<T>& view, unsigned i, unsigned j, unsigned p, const unsigned char* data,
-           unsigned long long bit, unsigned nbpp)
+void copy_samples(T* d, std::size_t np, unsigned long long n, const unsigned char* data,
+                  unsigned long long bit, unsigned long long step, unsigned nbpp)
 {
-  T& d = view.top_left_ptr()[std::size_t(j) * view.jstep() + std::size_t(i) * view.nplanes() + p];
-  if (nbpp == 1) {
-    d = T((data[bit >> 3] >> (7 - (bit & 7))) & 1);
-    return;
-  }
-  const uint64_t v = be(data + (bit >> 3), nbpp / 8);
-  if (sizeof(T) == 4) {
-    const uint32_t w = uint32_t(v);
-    std::memcpy(&d, &w, 4);
-  } else if (sizeof(T) == 8) {
-    std::memcpy(&d, &v, 8);
-  } else {
-    d = T(v);
+  for (unsigned long long c = 0; c < n; ++c, d += np, bit += step) {
+    if (nbpp == 1) {
+      *d = T((data[bit >> 3] >> (7 - (bit & 7))) & 1);
+    } else if (nbpp == 8) {
+      *d = T(data[bit >> 3]);
+    } else {
+      const uint64_t v = be(data + (bit >> 3), nbpp / 8);
+      if (sizeof(T) == 4) {
+        const uint32_t w = uint32_t(v);
+        std::memcpy(d, &w, 4);
+      } else if (sizeof(T) == 8) {
+        std::memcpy(d, &v, 8);
+      } else {
+        *d = T(v);
+      }
+    }
   }
 }
 
@@ -138,8 +146,8 @@ vil_image_view_base_sptr fill_view(const image_layout& L, const sample_addressin
                                    const std::vector<uint64_t>& block_start)
 {
   vil_image_view<T> view = vil_load_interleaved_view<T>(unsigned(L.ncols), unsigned(L.nrows), unsigned(L.nbands));
-  view.fill(T(0));
   const bool masked = !block_start.empty();
+  if (masked) view.fill(T(0));  // blocks left out of the mask
   const bool per_band = L.nbands > 1 && L.imode[0] == 'S';
   for (unsigned long long by = 0; by < L.nbpc; ++by)
     for (unsigned long long bx = 0; bx < L.nbpr; ++bx) {
@@ -151,10 +159,16 @@ vil_image_view_base_sptr fill_view(const image_layout& L, const sample_addressin
           if (s == UINT64_MAX) continue;
           base = s * 8;
         }
-        for (unsigned long long r = 0; r < L.nppbv && by * L.nppbv + r < L.nrows; ++r)
-          for (unsigned long long c = 0; c < L.nppbh && bx * L.nppbh + c < L.ncols; ++c)
-            store(view, unsigned(bx * L.nppbh + c), unsigned(by * L.nppbv + r), unsigned(b), data.data(),
-                  base + sample_bit(L, A, masked, k, b, r, c), unsigned(L.nbpp));
+        // Blocks may reach past the image (or lie wholly outside it).
+        const unsigned long long i0 = bx * L.nppbh;
+        if (i0 >= L.ncols) continue;
+        const unsigned long long n = std::min(L.nppbh, L.ncols - i0);
+        for (unsigned long long r = 0; r < L.nppbv && by * L.nppbv + r < L.nrows; ++r) {
+          unsigned long long step = 0;
+          const unsigned long long bit = base + sample_bit(L, A, masked, k, b, r, 0, step);
+          T* d = view.top_left_ptr() + (by * L.nppbv + r) * view.jstep() + i0 * L.nbands + b;
+          copy_samples(d, L.nbands, n, data.data(), bit, step, unsigned(L.nbpp));
+        }
       }
     }
   return vil_load_result(view);

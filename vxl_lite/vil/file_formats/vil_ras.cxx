@@ -1,6 +1,8 @@
 #include <vil/file_formats/vil_ras.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 #include <vil/vil_load_support.h>
 
@@ -14,29 +16,53 @@ uint32_t be32(const unsigned char* p)
 enum { RT_OLD = 0, RT_STANDARD = 1, RT_BYTE_ENCODED = 2, RT_FORMAT_RGB = 3 };
 enum { RMT_NONE = 0, RMT_EQUAL_RGB = 1, RMT_RAW = 2 };
 
+// Bytes of a file through a buffer of its own (getc locks on every call).
+class byte_source
+{
+ public:
+  explicit byte_source(std::FILE* f) : f_(f), buf_(1 << 16) {}
+  int next()
+  {
+    if (at_ == end_) {
+      end_ = std::fread(buf_.data(), 1, buf_.size(), f_);
+      at_ = 0;
+      if (end_ == 0) return EOF;
+    }
+    return buf_[at_++];
+  }
+
+ private:
+  std::FILE* f_;
+  std::vector<unsigned char> buf_;
+  std::size_t at_ = 0, end_ = 0;
+};
+
 // Expands the byte-encoded stream into out (exactly out.size() bytes):
 // 0x80 0 is one 0x80, 0x80 n v is n + 1 copies of v, any other byte itself.
 // Runs may cross rows; a run past the end is cut off.
 bool decode_rle(std::FILE* f, std::vector<unsigned char>& out)
 {
+  byte_source in(f);
   std::size_t k = 0;
   const std::size_t n = out.size();
   while (k < n) {
-    const int c = std::getc(f);
+    const int c = in.next();
     if (c == EOF) return false;
     if (c != 0x80) {
       out[k++] = (unsigned char)c;
       continue;
     }
-    const int count = std::getc(f);
+    const int count = in.next();
     if (count == EOF) return false;
     if (count == 0) {
       out[k++] = 0x80;
       continue;
     }
-    const int v = std::getc(f);
+    const int v = in.next();
     if (v == EOF) return false;
-    for (int r = 0; r <= count && k < n; ++r) out[k++] = (unsigned char)v;
+    const std::size_t run = std::min<std::size_t>(std::size_t(count) + 1, n - k);
+    std::memset(out.data() + k, v, run);
+    k += run;
   }
   return true;
 }
