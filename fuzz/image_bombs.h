@@ -94,6 +94,21 @@ inline bytes huge_png() { return png(100000, 100000, 100001); }
 // A 16 x 16 image whose data inflates to 256 MiB.
 inline bytes overflowing_png() { return png(16, 16, std::size_t(256) << 20); }
 
+// A PNG with an ancillary chunk that claims 1.8 GB and a file that ends
+// soon after.
+inline bytes lying_chunk_png()
+{
+  bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+  bytes ihdr;
+  be32(ihdr, 5);
+  be32(ihdr, 3);
+  ihdr.insert(ihdr.end(), {8, 0, 0, 0, 0});
+  png_chunk(out, "IHDR", ihdr);
+  be32(out, 0x7043414c);
+  out.insert(out.end(), {'t', 'E', 'X', 't', 'k', 'e', 'y', 0, 'v', 'a', 'l'});
+  return out;
+}
+
 // A small real JPEG whose frame header then claims 65,500 x 65,500 colour pixels.
 inline bytes huge_jpeg()
 {

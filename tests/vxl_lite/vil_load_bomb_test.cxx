@@ -1,6 +1,6 @@
 // Decompression bombs: files whose headers claim 100,000 x 100,000 pixels
-// (65,500 x 65,500 for JPEG) and a PNG whose data expands far past its
-// header.  Each is refused with one line, and the peak resident memory
+// (65,500 x 65,500 for JPEG), a PNG whose data expands far past its header
+// and one with a chunk that claims 1.8 GB.  Each is refused with one line, and the peak resident memory
 // while loading grows by less than 64 MiB.  (Their time is measured in
 // bench/bench_image_bombs.cxx.)
 #include <algorithm>
@@ -45,7 +45,8 @@ TEST(VilLoadBombs, RefusedWithoutAllocatingForTheClaim)
   const bomb bombs[] = {{"huge.png", image_bombs::huge_png()},
                         {"huge.jpg", image_bombs::huge_jpeg()},
                         {"huge.tif", image_bombs::huge_tiff()},
-                        {"overflowing.png", image_bombs::overflowing_png()}};
+                        {"overflowing.png", image_bombs::overflowing_png()},
+                        {"lying_chunk.png", image_bombs::lying_chunk_png()}};
   for (const bomb& b : bombs) {
     SCOPED_TRACE(b.name);
     const std::string path = ::testing::TempDir() + "vil_load_bomb_" + b.name;

@@ -24,11 +24,17 @@ unsigned long long idat_after_limit(png_size_t rowbytes)
   return 16 * 1024 + 2 * (unsigned long long)(rowbytes + 1);
 }
 
+// Largest ancillary chunk libpng may allocate (and inflate a compressed
+// one to), and most ancillary chunks of a kind it keeps.
+const png_alloc_size_t chunk_malloc_max = 8u << 20;
+const png_uint_32 chunk_cache_max = 1000;
+
 // The file as libpng reads it, followed chunk by chunk so that the IDAT data
 // read after the last row can be counted.
 struct png_source
 {
   std::FILE* f = nullptr;
+  unsigned long long size = 0;      // of the whole file
   unsigned long long pos = 0;       // bytes handed to libpng so far
   unsigned long long chunk_at = 8;  // start of the next chunk (after the signature)
   unsigned char head[8] = {0};
@@ -80,6 +86,9 @@ void on_read(png_structp png, png_bytep out, png_size_t n)
         s.data_begin = s.chunk_at + 8;
         s.data_end = s.data_begin + len;
         s.chunk_at = s.data_end + 4;  // past the CRC
+        // libpng allocates a chunk's length before reading it: refuse a
+        // length the file cannot hold.
+        if (s.chunk_at > s.size) png_error(png, "file is truncated");
       }
       continue;
     }
@@ -101,7 +110,11 @@ int read_header(png_job* job, std::FILE* f, int* as_bool)
 {
   if (setjmp(png_jmpbuf(job->png))) return 0;
   job->src.f = f;
+  job->src.size = vil_load_bytes_left(f);
   png_set_read_fn(job->png, job, on_read);
+  // Ancillary chunks are skipped or small; bound what libpng keeps of them.
+  png_set_chunk_malloc_max(job->png, chunk_malloc_max);
+  png_set_chunk_cache_max(job->png, chunk_cache_max);
   png_read_info(job->png, job->info);
   const int colour = png_get_color_type(job->png, job->info);
   const int depth = png_get_bit_depth(job->png, job->info);
