@@ -748,6 +748,25 @@ TEST(VilLoadMoreFormats, NitfSampleTypes)
   }
 }
 
+// Band-sequential 1-bit samples pad each band's block to whole bytes: the
+// data holds more than one padded block of all bands, and all of it is read.
+TEST(VilLoadMoreFormats, NitfBandSequentialBitsPadEachBand)
+{
+  nitf_spec s;
+  s.pvtype = "B";
+  s.nbpp = 1;
+  s.imode = "S";
+  s.nppbh = s.nppbv = 1;  // one-pixel blocks: a bit, padded to a byte, per band
+  const auto want = [](unsigned i, unsigned j, unsigned p) { return uint64_t((i * 3 + j * 5 + p) % 3 == 0); };
+  const vil_image_view_base_sptr im = load_bytes("s1.nitf", nitf_file(s, nitf_pixels(s, want)));
+  ASSERT_TRUE(im);
+  const vil_image_view<bool> v = im;
+  ASSERT_EQ(v.nplanes(), 3u);
+  for (unsigned p = 0; p < 3; ++p)
+    for (unsigned j = 0; j < 7; ++j)
+      for (unsigned i = 0; i < 5; ++i) ASSERT_EQ(v(i, j, p), bool(want(i, j, p))) << i << ',' << j << ',' << p;
+}
+
 TEST(VilLoadMoreFormats, NitfHeaderVariants)
 {
   const auto want = [](unsigned i, unsigned j, unsigned p) { return (sample(i, j, p, 11) + 3) & 255; };
