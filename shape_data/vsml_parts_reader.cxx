@@ -1,5 +1,6 @@
 #include <shape_data/vsml_parts_reader.h>
 
+#include <atomic>
 #include <cassert>
 #include <cstdint>
 #include <fstream>
@@ -10,6 +11,8 @@
 
 namespace
 {
+std::atomic<int> index_limit{vsml_parts_reader_max_indices};
+
 // Text naming the next character, or the end of the input, for messages.
 std::string next_char_text(std::istream& is)
 {
@@ -31,14 +34,14 @@ bool read_int(std::istream& is, int& n, const char* what)
 
 // Appends a..b (counting down when a > b), refusing lists that grow past
 // what any shape has: at most `budget` indices, which is
-// vsml_parts_reader_max_indices less what earlier parts of the file took.
+// the index limit less what earlier parts of the file took.
 bool append_range(std::vector<int>& list, int a, int b, std::int64_t budget)
 {
   const std::int64_t count = (a <= b ? std::int64_t(b) - a : std::int64_t(a) - b) + 1;
   if (count + std::int64_t(list.size()) > budget)
   {
     std::cerr << "RD_ReadPart: Too many indices in range " << a << ".." << b << " (at most "
-              << vsml_parts_reader_max_indices << " a part or a file)\n";
+              << vsml_parts_reader_index_limit() << " a part or a file)\n";
     return false;
   }
   const int step = a <= b ? 1 : -1;
@@ -208,9 +211,13 @@ bool read_part(std::istream& is, vsml_part& part, std::int64_t budget)
 }
 }  // namespace
 
+void vsml_parts_reader_set_index_limit(int n) { index_limit = n; }
+
+int vsml_parts_reader_index_limit() { return index_limit; }
+
 bool RD_ReadPart(std::istream& is, vsml_part& part)
 {
-  return read_part(is, part, vsml_parts_reader_max_indices);
+  return read_part(is, part, vsml_parts_reader_index_limit());
 }
 
 bool RD_ReadParts(const char* path, vsml_parts& parts)
@@ -229,7 +236,7 @@ bool RD_ReadParts(const char* path, vsml_parts& parts)
   std::vector<vsml_part> list;
   // The index limit holds for the whole file too: many small blocks of
   // huge ranges would otherwise take memory without bound.
-  std::int64_t budget = vsml_parts_reader_max_indices;
+  std::int64_t budget = vsml_parts_reader_index_limit();
   bool ok = true;
   while (true)
   {

@@ -19,6 +19,11 @@
 // 0..2000000000 cannot exhaust memory.
 const int vsml_parts_reader_max_indices = 10000000;
 
+// The limit in force, vsml_parts_reader_max_indices unless set otherwise
+// (a test or a fuzzer may want a lower one).
+void vsml_parts_reader_set_index_limit(int n);
+int vsml_parts_reader_index_limit();
+
 // Reads one block into part; true when the whole block up to its "}" was
 // read.  On failure part may already hold the name, indices and form.
 bool RD_ReadPart(std::istream& is, vsml_part& part);

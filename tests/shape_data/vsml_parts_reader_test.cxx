@@ -403,20 +403,29 @@ TEST(RDReadPart, FuzzRandomAndTruncatedText)
 
 // The index limit covers a whole file: many blocks of large ranges, each
 // within the limit, stop at the block that would pass it, and the blocks
-// before it are kept.
+// before it are kept.  The limit is a setting.
 TEST(RD_ReadParts, IndexLimitCoversTheWholeFile)
 {
+  EXPECT_EQ(vsml_parts_reader_index_limit(), vsml_parts_reader_max_indices);
+  vsml_parts_reader_set_index_limit(1000);
   std::string text;
   for (int k = 0; k < 300; ++k)
-    text += "part \"p" + std::to_string(k) + "\" { (1..4000000) form set_of_points }\n";
+    text += "part \"p" + std::to_string(k) + "\" { (1..400) form set_of_points }\n";
   const std::string path = temp_path("many_ranges.parts");
   write_file(path, text);
   vsml_parts parts;
   testing::internal::CaptureStderr();
   EXPECT_FALSE(RD_ReadParts(path.c_str(), parts));
   const std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_NE(err.find("RD_ReadPart: Too many indices"), std::string::npos) << err;
+  EXPECT_EQ(err, "RD_ReadPart: Too many indices in range 1..400 (at most 1000 a part or a file)\n");
   ASSERT_EQ(parts.nParts(), 2);
   EXPECT_EQ(parts(1).name(), "p1");
-  EXPECT_EQ(parts(1).nPoints(), 4000000);
+  EXPECT_EQ(parts(1).nPoints(), 400);
+  // One block alone is held to the same limit.
+  vsml_part p;
+  std::istringstream is("part \"big\" { (1..1001) form set_of_points }");
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(RD_ReadPart(is, p));
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("Too many indices"), std::string::npos);
+  vsml_parts_reader_set_index_limit(vsml_parts_reader_max_indices);
 }
