@@ -3,6 +3,7 @@
 #include <limits>
 #include <random>
 #include <gtest/gtest.h>
+#include <xmmintrin.h>
 #include <vil/algo/vil_exp_filter_1d.h>
 #include <vil/algo/vil_exp_filter_2d.h>
 #include <vil/algo/vil_gradient_rms_3x3.h>
@@ -355,6 +356,21 @@ TEST(VilExpFilter2d, LargePlaneAgreesWithGenericCode)
     for (unsigned i = 0; i < ni; ++i)
       worst = std::max(worst, std::abs(out(i, j) - expected(i, j)));
   EXPECT_LT(worst, 1e-3);
+}
+
+// Far along a flat line the sums fall below the smallest normal float;
+// they come out as 0, and the caller's floating-point mode is left as it was.
+TEST(VilExpFilter2d, FlushesSubnormalsAndRestoresTheMode)
+{
+  vil_image_view<float> line(340, 1);
+  line.fill(0);
+  line(0, 0) = 1;
+  const unsigned before = _mm_getcsr();
+  vil_image_view<float> out;
+  vil_exp_filter_2d(line, out, 0.75, 0.75);
+  EXPECT_EQ(_mm_getcsr(), before);
+  EXPECT_GT(out(290, 0), 0.0f);  // 0.75^290 is still a normal float
+  EXPECT_EQ(out(339, 0), 0.0f);  // 0.75^339 would be subnormal
 }
 
 TEST(VilExpFilter2d, ThinImagesAndConstantImage)

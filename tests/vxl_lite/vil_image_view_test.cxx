@@ -67,3 +67,16 @@ TEST(VimtImage2dOf, CopyKeepsTransformAndSharesPixels)
   EXPECT_EQ(im.image()(0, 0), 42);
   EXPECT_EQ(other.world2im(), t);
 }
+
+// Memory that cannot be had: the plain constructor stops the program with a
+// message (nothing throws), try_create gives a null pointer, and a size
+// whose rounding would wrap around is not mistaken for a small one.
+TEST(VilMemoryChunkDeathTest, OutOfMemory)
+{
+  EXPECT_FALSE(vil_memory_chunk::try_create(std::size_t(-1) - 10, VIL_PIXEL_FORMAT_BYTE));
+  const vil_memory_chunk_sptr small = vil_memory_chunk::try_create(100, VIL_PIXEL_FORMAT_BYTE);
+  ASSERT_TRUE(small);
+  EXPECT_EQ(static_cast<unsigned char*>(small->data())[99], 0);
+  EXPECT_DEATH(vil_memory_chunk(std::size_t(-1) - 10, VIL_PIXEL_FORMAT_BYTE),
+               "vil_memory_chunk: out of memory");
+}

@@ -20,12 +20,14 @@ bool vil_load_size_ok(const char* path, unsigned long long ni, unsigned long lon
 
 // A fresh ni x nj x nplanes view with the samples of a pixel interleaved
 // (istep = nplanes, jstep = ni * nplanes, planestep = 1): the layout a file's
-// rows are read into directly.  Call vil_load_size_ok first.
+// rows are read into directly.  Call vil_load_size_ok first.  An empty view
+// when the memory cannot be had.
 template <class T>
 vil_image_view<T> vil_load_interleaved_view(unsigned ni, unsigned nj, unsigned nplanes)
 {
   const std::size_t n = std::size_t(ni) * nj * nplanes * sizeof(T);
-  vil_memory_chunk_sptr mem = std::make_shared<vil_memory_chunk>(n, vil_pixel_format_of<T>::value);
+  vil_memory_chunk_sptr mem = vil_memory_chunk::try_create(n, vil_pixel_format_of<T>::value);
+  if (!mem) return vil_image_view<T>();
   return vil_image_view<T>(mem, static_cast<T*>(mem->data()), ni, nj, nplanes, nplanes,
                            std::ptrdiff_t(ni) * nplanes, 1);
 }

@@ -2,17 +2,42 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <new>
+#include <cstdio>
 
 void vil_memory_chunk::free_aligned::operator()(void* p) const { std::free(p); }
 
-vil_memory_chunk::vil_memory_chunk(std::size_t n, vil_pixel_format format)
-  : size_(n), format_(format)
+namespace
+{
+// Zeroed, 64-byte aligned memory of at least n bytes; null if none.
+void* allocate(std::size_t n)
 {
   const std::size_t align = 64;
+  if (n > std::size_t(-1) - align) return nullptr;  // rounding up would wrap
   const std::size_t rounded = ((n ? n : 1) + align - 1) / align * align;
   void* p = std::aligned_alloc(align, rounded);
-  if (!p) throw std::bad_alloc();
-  std::memset(p, 0, rounded);
-  data_.reset(p);
+  if (p) std::memset(p, 0, rounded);
+  return p;
+}
+}  // namespace
+
+vil_memory_chunk::vil_memory_chunk(std::size_t n, vil_pixel_format format, no_abort)
+  : data_(allocate(n)), size_(n), format_(format)
+{
+}
+
+vil_memory_chunk::vil_memory_chunk(std::size_t n, vil_pixel_format format)
+  : vil_memory_chunk(n, format, no_abort())
+{
+  if (!data_) {
+    std::fprintf(stderr, "vil_memory_chunk: out of memory allocating %zu bytes\n", n);
+    std::abort();
+  }
+}
+
+std::shared_ptr<vil_memory_chunk> vil_memory_chunk::try_create(std::size_t n,
+                                                               vil_pixel_format format)
+{
+  std::shared_ptr<vil_memory_chunk> chunk(new vil_memory_chunk(n, format, no_abort()));
+  if (!chunk->data_) return nullptr;
+  return chunk;
 }

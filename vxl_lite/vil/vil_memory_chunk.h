@@ -8,8 +8,14 @@
 class vil_memory_chunk
 {
  public:
-  // n bytes, zero-initialised, 64-byte aligned for the row loops.
+  // n bytes, zero-initialised, 64-byte aligned for the row loops.  When
+  // the memory cannot be had, prints "vil_memory_chunk: out of memory ..."
+  // and stops the program (nothing here throws).
   vil_memory_chunk(std::size_t n, vil_pixel_format format);
+
+  // As above, but a null pointer when the memory cannot be had, for callers
+  // that can refuse the work instead (the file readers).
+  static std::shared_ptr<vil_memory_chunk> try_create(std::size_t n, vil_pixel_format format);
   vil_memory_chunk(const vil_memory_chunk&) = delete;
   vil_memory_chunk& operator=(const vil_memory_chunk&) = delete;
 
@@ -19,6 +25,8 @@ class vil_memory_chunk
   vil_pixel_format pixel_format() const { return format_; }
 
  private:
+  struct no_abort {};
+  vil_memory_chunk(std::size_t n, vil_pixel_format format, no_abort);
   struct free_aligned { void operator()(void* p) const; };
   std::unique_ptr<void, free_aligned> data_;
   std::size_t size_;

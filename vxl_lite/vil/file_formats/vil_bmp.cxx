@@ -114,6 +114,7 @@ vil_image_view_base_sptr vil_bmp_read(const char* path, std::FILE* f)
 
   const unsigned ni = unsigned(width), nj = unsigned(height);
   vil_image_view<vxl_byte> view = vil_load_interleaved_view<vxl_byte>(ni, nj, np);
+  if (view.size() == 0) return vil_load_fail(path, "out of memory");
   std::vector<unsigned char> row(row_bytes);
   const channel r(masks[0]), g(masks[1]), b(masks[2]), a(masks[3]);
   for (unsigned k = 0; k < nj; ++k) {

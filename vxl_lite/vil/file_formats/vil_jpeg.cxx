@@ -95,6 +95,7 @@ vil_image_view_base_sptr vil_jpeg_read(const char* path, std::FILE* f)
   const unsigned np = unsigned(job.cinfo.output_components);
   if (!vil_load_size_ok(path, ni, nj, np, 1)) return vil_image_view_base_sptr();
   vil_image_view<vxl_byte> view = vil_load_interleaved_view<vxl_byte>(ni, nj, np);
+  if (view.size() == 0) return vil_load_fail(path, "out of memory");
   std::vector<JSAMPROW> rows(nj);
   for (unsigned j = 0; j < nj; ++j) rows[j] = view.top_left_ptr() + std::size_t(j) * view.jstep();
   if (!read_pixels(&job, rows.data())) return vil_load_fail(path, job.err);

@@ -168,6 +168,7 @@ vil_image_view_base_sptr read_into(const char* path, png_job& job, unsigned ni, 
                                    unsigned np)
 {
   vil_image_view<T> view = vil_load_interleaved_view<T>(ni, nj, np);
+  if (view.size() == 0) return vil_load_fail(path, "out of memory");
   std::vector<png_bytep> rows(nj);
   for (unsigned j = 0; j < nj; ++j)
     rows[j] = reinterpret_cast<png_bytep>(view.top_left_ptr() + std::size_t(j) * view.jstep());

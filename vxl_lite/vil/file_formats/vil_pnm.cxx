@@ -49,6 +49,7 @@ vil_image_view_base_sptr read_plain(const char* path, std::FILE* f, unsigned ni,
                                     unsigned np, unsigned long long maxval, bool bits)
 {
   vil_image_view<T> view = vil_load_interleaved_view<T>(ni, nj, np);
+  if (view.size() == 0) return vil_load_fail(path, "out of memory");
   T* px = view.top_left_ptr();
   const std::size_t n = std::size_t(ni) * nj * np;
   for (std::size_t k = 0; k < n; ++k) {
@@ -70,6 +71,7 @@ vil_image_view_base_sptr read_raw(const char* path, std::FILE* f, unsigned ni, u
                                   unsigned np, unsigned long long maxval)
 {
   vil_image_view<T> view = vil_load_interleaved_view<T>(ni, nj, np);
+  if (view.size() == 0) return vil_load_fail(path, "out of memory");
   const std::size_t n = std::size_t(ni) * nj * np;
   if (sizeof(T) == 1) {
     if (!vil_load_read_exact(f, view.top_left_ptr(), n)) return vil_load_fail(path, "file is truncated");
@@ -91,6 +93,7 @@ vil_image_view_base_sptr read_raw(const char* path, std::FILE* f, unsigned ni, u
 vil_image_view_base_sptr read_raw_bits(const char* path, std::FILE* f, unsigned ni, unsigned nj)
 {
   vil_image_view<bool> view = vil_load_interleaved_view<bool>(ni, nj, 1);
+  if (view.size() == 0) return vil_load_fail(path, "out of memory");
   std::vector<unsigned char> row((std::size_t(ni) + 7) / 8);
   for (unsigned j = 0; j < nj; ++j) {
     if (!vil_load_read_exact(f, row.data(), row.size())) return vil_load_fail(path, "file is truncated");

@@ -71,6 +71,7 @@ vil_image_view_base_sptr read_native(const char* path, TIFF* tif, const tiff_lay
                                      const tiff_errors& errs)
 {
   vil_image_view<T> view = vil_load_interleaved_view<T>(L.ni, L.nj, L.spp);
+  if (view.size() == 0) return vil_load_fail(path, "out of memory");
   const bool separate = L.planar == PLANARCONFIG_SEPARATE && L.spp > 1;
   const unsigned count = separate ? 1 : L.spp;  // samples per pixel in one decoded unit
   const unsigned passes = separate ? L.spp : 1;
@@ -120,6 +121,7 @@ vil_image_view_base_sptr read_rgba(const char* path, TIFF* tif, const tiff_layou
   if (!TIFFReadRGBAImageOriented(tif, L.ni, L.nj, raster.data(), ORIENTATION_TOPLEFT, 0))
     return vil_load_fail(path, errs.first.empty() ? "cannot decode TIFF image" : errs.first.c_str());
   vil_image_view<vxl_byte> view = vil_load_interleaved_view<vxl_byte>(L.ni, L.nj, np);
+  if (view.size() == 0) return vil_load_fail(path, "out of memory");
   for (uint32_t j = 0; j < L.nj; ++j)
     for (uint32_t i = 0; i < L.ni; ++i) {
       const uint32_t v = raster[std::size_t(j) * L.ni + i];
