@@ -368,7 +368,7 @@ TEST(VilExpFilter2d, FlushesSubnormalsAndRestoresTheMode)
   const unsigned before = _mm_getcsr();
   vil_image_view<float> out;
   vil_exp_filter_2d(line, out, 0.75, 0.75);
-  EXPECT_EQ(_mm_getcsr(), before);
+  EXPECT_EQ(_mm_getcsr() & ~0x3fu, before & ~0x3fu);  // the mode bits, not the sticky flags
   EXPECT_GT(out(290, 0), 0.0f);  // 0.75^290 is still a normal float
   EXPECT_EQ(out(339, 0), 0.0f);  // 0.75^339 would be subnormal
 }
