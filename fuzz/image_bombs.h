@@ -174,7 +174,8 @@ inline bool write_file(const std::string& path, const bytes& data)
 {
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return false;
-  const bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
+  // An empty vector may have no buffer, which fwrite must not be given.
+  const bool ok = data.empty() || std::fwrite(data.data(), 1, data.size(), f) == data.size();
   return std::fclose(f) == 0 && ok;
 }
 }  // namespace image_bombs
