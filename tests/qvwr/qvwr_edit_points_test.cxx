@@ -9,23 +9,12 @@
 #include <QTest>
 #include <qvwr/qvwr_edit_points.h>
 #include <qvwr/qvwr_viewer.h>
+#include "qvwr/qvwr_test_helpers.h"
 
 namespace
 {
 typedef vgl_point_2d<double> pt;
 
-std::unique_ptr<qvwr_viewer> shown_viewer()
-{
-  auto v = std::make_unique<qvwr_viewer>(nullptr, "v");
-  QPalette pal = v->palette();
-  pal.setColor(v->backgroundRole(), Qt::black);
-  v->setPalette(pal);
-  v->resize(256, 256);
-  v->show();
-  EXPECT_TRUE(QTest::qWaitForWindowExposed(v.get()));
-  QCoreApplication::processEvents();
-  return v;
-}
 
 void press(qvwr_viewer& v, int x, int y)
 {
@@ -77,7 +66,7 @@ TEST(QvwrEditPoints, Defaults)
 
 TEST(QvwrEditPoints, PressPicksWithinFivePixelsOrAppends)
 {
-  auto v = shown_viewer();
+  auto v = black_viewer_256();
   qvwr_edit_points e;
   v->append(e);
   QSignalSpy pressed(&e, &qvwr_edit_points::mousePressed);
@@ -114,7 +103,7 @@ TEST(QvwrEditPoints, PressPicksWithinFivePixelsOrAppends)
 
 TEST(QvwrEditPoints, PickRadiusIsInDisplayPixelsAtAnyZoom)
 {
-  auto v = shown_viewer();
+  auto v = black_viewer_256();
   // A zoom of 2: world (x, y) is display (2x, 2y).
   v->viewWindow(vgl_box_2d<double>(pt(0, 0), pt(128, 128)));
   qvwr_edit_points e;
@@ -133,7 +122,7 @@ TEST(QvwrEditPoints, PickRadiusIsInDisplayPixelsAtAnyZoom)
 
 TEST(QvwrEditPoints, SetPointsShowsNothingUntilTheFirstPress)
 {
-  auto v = shown_viewer();
+  auto v = black_viewer_256();
   qvwr_edit_points e;
   v->append(e);
   e.set_points(std::vector<pt>{pt(50, 50), pt(100, 60)});
@@ -169,7 +158,7 @@ TEST(QvwrEditPoints, SetPointsShowsNothingUntilTheFirstPress)
 
 TEST(QvwrEditPoints, DragMovesThePickedPoint)
 {
-  auto v = shown_viewer();
+  auto v = black_viewer_256();
   qvwr_edit_points e;
   v->append(e);
   QSignalSpy moved(&e, &qvwr_edit_points::mouseMoved);
@@ -205,7 +194,7 @@ TEST(QvwrEditPoints, DragMovesThePickedPoint)
 
 TEST(QvwrEditPoints, MoveWithoutValidIndexIsIgnored)
 {
-  auto v = shown_viewer();
+  auto v = black_viewer_256();
   qvwr_edit_points e;
   v->append(e);
   QSignalSpy moved(&e, &qvwr_edit_points::mouseMoved);
@@ -224,7 +213,7 @@ TEST(QvwrEditPoints, MoveWithoutValidIndexIsIgnored)
 
 TEST(QvwrEditPoints, DestructionTakesTheFigureOut)
 {
-  auto v = shown_viewer();
+  auto v = black_viewer_256();
   {
     qvwr_edit_points e;
     v->append(e);

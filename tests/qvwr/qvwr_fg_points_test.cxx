@@ -16,19 +16,6 @@ namespace
 {
 typedef vgl_point_2d<double> pt;
 
-// 256 x 256 widget on a black ground: world = display pixels.
-std::unique_ptr<qvwr_viewer> shown_viewer()
-{
-  auto v = std::make_unique<qvwr_viewer>(nullptr, "v");
-  QPalette pal = v->palette();
-  pal.setColor(v->backgroundRole(), Qt::black);
-  v->setPalette(pal);
-  v->resize(256, 256);
-  v->show();
-  EXPECT_TRUE(QTest::qWaitForWindowExposed(v.get()));
-  QCoreApplication::processEvents();
-  return v;
-}
 
 // Smallest rectangle holding every non-black pixel (null when none).
 QRect painted_rect(const QImage& im)
@@ -53,7 +40,7 @@ std::vector<recorded_op> record(qvwr_figure& f, const QRect& area = QRect(-100, 
 
 TEST(QvwrFgPoints, DiscOfRadiusTwoAndItsBox)
 {
-  auto v = shown_viewer();
+  auto v = black_viewer_256();
   qvwr_fg_points f;
   EXPECT_EQ(f.is_a(), "qvwr_fg_points");
   EXPECT_TRUE(f.boundBox().isNull());
@@ -89,7 +76,7 @@ TEST(QvwrFgPoints, DiscOfRadiusTwoAndItsBox)
 
 TEST(QvwrFgPoints, RoundingHalfAwayFromZero)
 {
-  auto v = shown_viewer();
+  auto v = black_viewer_256();
   qvwr_fg_points f;
   v->append(f);
   EXPECT_EQ(f.displayPos(pt(-2.5, 2.5)), QPoint(-3, 3));
@@ -113,7 +100,7 @@ TEST(QvwrFgPoints, RoundingHalfAwayFromZero)
 
 TEST(QvwrFgPoints, RadiusZeroPaintsSinglePixels)
 {
-  auto v = shown_viewer();
+  auto v = black_viewer_256();
   qvwr_fg_points f;
   f.setColor(Qt::yellow);
   v->append(f);
@@ -139,7 +126,7 @@ TEST(QvwrFgPoints, RadiusZeroPaintsSinglePixels)
 
 TEST(QvwrFgPoints, BoxCoversEveryPaintedPixel)
 {
-  auto v = shown_viewer();
+  auto v = black_viewer_256();
   qvwr_fg_points f;
   f.setColor(Qt::white);
   v->append(f);
@@ -158,7 +145,7 @@ TEST(QvwrFgPoints, BoxCoversEveryPaintedPixel)
 
 TEST(QvwrFgPoints, SetRadiusGrowsTheBoxAndRepaintsOnce)
 {
-  auto v = shown_viewer();
+  auto v = black_viewer_256();
   count_figure spy;
   v->append(spy);
   qvwr_fg_points f;
@@ -189,7 +176,7 @@ TEST(QvwrFgPoints, SetRadiusGrowsTheBoxAndRepaintsOnce)
 
 TEST(QvwrFgPoints, PerPointColours)
 {
-  auto v = shown_viewer();
+  auto v = black_viewer_256();
   qvwr_fg_points f;
   f.setColor(Qt::green);
   f.setRadius(1);

@@ -16,19 +16,6 @@ namespace
 {
 typedef vgl_point_2d<double> pt;
 
-// 256 x 256 widget on a black ground: world = display pixels.
-std::unique_ptr<qvwr_viewer> shown_viewer()
-{
-  auto v = std::make_unique<qvwr_viewer>(nullptr, "v");
-  QPalette pal = v->palette();
-  pal.setColor(v->backgroundRole(), Qt::black);
-  v->setPalette(pal);
-  v->resize(256, 256);
-  v->show();
-  EXPECT_TRUE(QTest::qWaitForWindowExposed(v.get()));
-  QCoreApplication::processEvents();
-  return v;
-}
 
 vsml_part make_part(vsml_part::CurveForm form, const std::vector<int>& idx)
 {
@@ -94,7 +81,7 @@ std::vector<pt> line5()
 
 TEST(QvwrFgShape, ClosedSquare)
 {
-  auto v = shown_viewer();
+  auto v = black_viewer_256();
   qvwr_fg_shape f;
   EXPECT_EQ(f.is_a(), "qvwr_fg_shape");
   f.setColor(Qt::red);
@@ -129,7 +116,7 @@ TEST(QvwrFgShape, ClosedSquare)
 
 TEST(QvwrFgShape, MovingOnePointRepaintsOnlyAroundIt)
 {
-  auto v = shown_viewer();
+  auto v = black_viewer_256();
   count_figure spy;
   v->append(spy);
   qvwr_fg_shape f;
@@ -178,7 +165,7 @@ TEST(QvwrFgShape, MovingOnePointRepaintsOnlyAroundIt)
 
 TEST(QvwrFgShape, StructureChangeRepaintsWholeBoxes)
 {
-  auto v = shown_viewer();
+  auto v = black_viewer_256();
   count_figure spy;
   v->append(spy);
   qvwr_fg_shape f;
@@ -226,7 +213,7 @@ TEST(QvwrFgShape, StructureChangeRepaintsWholeBoxes)
 
 TEST(QvwrFgShape, LineWidthAndRadiusMargins)
 {
-  auto v = shown_viewer();
+  auto v = black_viewer_256();
   qvwr_fg_shape f;
   f.setColor(Qt::white);
   v->append(f);
@@ -291,7 +278,7 @@ TEST(QvwrFgShape, LineWidthAndRadiusMargins)
 
 TEST(QvwrFgShape, ThickLinesStayInsideTheBox)
 {
-  auto v = shown_viewer();
+  auto v = black_viewer_256();
   qvwr_fg_shape f;
   f.setColor(Qt::white);
   v->append(f);
@@ -311,7 +298,7 @@ TEST(QvwrFgShape, ThickLinesStayInsideTheBox)
 
 TEST(QvwrFgShape, PerPartColours)
 {
-  auto v = shown_viewer();
+  auto v = black_viewer_256();
   qvwr_fg_shape f;
   f.setColor(Qt::red);
   v->append(f);
@@ -377,7 +364,7 @@ TEST(QvwrFgShapeDeathTest, ColourCountStops)
 
 TEST(QvwrFgShape, BezierDrawsOpenPartsClosed)
 {
-  auto v = shown_viewer();
+  auto v = black_viewer_256();
   count_figure spy;
   v->append(spy);
   qvwr_fg_shape f;
@@ -434,7 +421,7 @@ TEST(QvwrFgShape, BezierDrawsOpenPartsClosed)
 
 TEST(QvwrFgShape, OutOfRangeIndicesAndEmptyPartsAreSkipped)
 {
-  auto v = shown_viewer();
+  auto v = black_viewer_256();
   qvwr_fg_shape f;
   v->append(f);
   const std::vector<pt> pts{pt(10, 10), pt(20, 20)};
@@ -464,7 +451,7 @@ TEST(QvwrFgShape, OutOfRangeIndicesAndEmptyPartsAreSkipped)
 
 TEST(QvwrFgShape, TransformChangeMovesEverything)
 {
-  auto v = shown_viewer();
+  auto v = black_viewer_256();
   qvwr_fg_shape f;
   f.setColor(Qt::white);
   v->append(f);

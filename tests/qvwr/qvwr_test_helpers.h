@@ -1,9 +1,14 @@
 #ifndef tessaly_tests_qvwr_test_helpers_h_
 #define tessaly_tests_qvwr_test_helpers_h_
 // Figures and interactions that record what the viewer asks of them.
+#include <memory>
 #include <string>
 #include <vector>
+#include <gtest/gtest.h>
 #include <QColor>
+#include <QCoreApplication>
+#include <QPalette>
+#include <QTest>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -113,5 +118,19 @@ class log_interaction : public qvwr_interaction
 
   std::vector<std::string>* log_;
 };
+
+// A shown 256 x 256 viewer on a black ground: world = display pixels.
+inline std::unique_ptr<qvwr_viewer> black_viewer_256()
+{
+  auto v = std::make_unique<qvwr_viewer>(nullptr, "v");
+  QPalette pal = v->palette();
+  pal.setColor(v->backgroundRole(), Qt::black);
+  v->setPalette(pal);
+  v->resize(256, 256);
+  v->show();
+  EXPECT_TRUE(QTest::qWaitForWindowExposed(v.get()));
+  QCoreApplication::processEvents();
+  return v;
+}
 
 #endif
