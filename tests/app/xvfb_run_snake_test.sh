@@ -9,55 +9,9 @@ set -u
 
 bin=${1:?usage: xvfb_run_snake_test.sh path/to/tessaly [screenshot.png]}
 keep=${2:-}
-for tool in Xvfb xdotool import awk; do
-  if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "skipped: $tool is not installed"
-    exit 77
-  fi
-done
-
-tmp=$(mktemp -d)
-xvfb_pid=
-app_pid=
-cleanup() {
-  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  wait 2>/dev/null
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*"
-  [ -s "$tmp/app.log" ] && sed 's/^/  tessaly: /' "$tmp/app.log"
-  exit 1
-}
-
-# Polls every 0.1 s for at most $1 tenths of a second.
-wait_for() {
-  local tenths=$1
-  shift
-  for ((k = 0; k < tenths; ++k)); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
-}
-
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$tmp/display" 2>"$tmp/xvfb.log" &
-xvfb_pid=$!
-wait_for 100 test -s "$tmp/display" || fail "Xvfb did not start: $(cat "$tmp/xvfb.log")"
-export DISPLAY=":$(head -n 1 "$tmp/display")"
-export QT_QPA_PLATFORM=xcb
-
-"$bin" >"$tmp/app.log" 2>&1 &
-app_pid=$!
-
-find_window() {
-  wid=$(xdotool search --onlyvisible --class tessaly 2>/dev/null | head -n 1)
-  [ -n "$wid" ]
-}
-wait_for 150 find_window || fail "no tessaly window appeared on $DISPLAY"
+. "$(dirname "$0")/xvfb_session.sh"
+require_tools Xvfb xdotool import awk
+start_tessaly "$bin" 1024x768x24
 sleep 0.5
 
 # The window's pixels as "x y r g b" lines.
