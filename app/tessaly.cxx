@@ -15,8 +15,8 @@
 #include <app/tessaly_snake.h>
 #include <qvwr/qvwr_viewer.h>
 #include <vgl/vgl_box_2d.h>
-#include <vil/algo/vil_exp_filter_2d.h>
 #include <vil/algo/vil_gradient_rms_3x3.h>
+#include <vil/algo/vil_smooth_gradient_rms.h>
 #include <vil/vil_convert.h>
 #include <vil/vil_fill.h>
 #include <vil/vil_load.h>
@@ -277,17 +277,17 @@ void tessaly::set_image(const vimt_image_2d_of<vxl_byte>& image)
 
 void tessaly::compute_cost_image()
 {
-  // Sobel and rms over all planes in one pass, without the full-size
-  // gradient planes.
-  vil_gradient_rms_3x3(image_.image(), cost_image_.image());
-  if (smooth_k_ > 0) {
-    vil_exp_filter_2d<float, float, double>(cost_image_.image(), work_image_, smooth_k_, smooth_k_);
-    vil_exp_filter_2d<float, float, double>(work_image_, cost_image_.image(), smooth_k_, smooth_k_);
-  }
+  // Gradient magnitude over all planes, smoothed twice, in sweeps that keep
+  // neither the full-size gradient planes nor any image beyond work_image_.
   float lo = 0.0f, hi = 0.0f;
-  vil_math_value_range(cost_image_.image(), lo, hi);
+  if (smooth_k_ > 0) {
+    vil_smooth_gradient_rms(image_.image(), smooth_k_, cost_image_.image(), work_image_, lo, hi);
+  } else {
+    vil_gradient_rms_3x3(image_.image(), cost_image_.image());
+    vil_math_value_range(cost_image_.image(), lo, hi);
+  }
   max_cost_ = hi;
-  vil_convert_stretch_range(cost_image_.image(), cost_display_.image());
+  vil_convert_stretch_range_known(cost_image_.image(), lo, hi, cost_display_.image());
 }
 
 void tessaly::set_image_wt(int v)

@@ -8,9 +8,11 @@
 #include <vil/algo/vil_exp_filter_2d.h>
 #include <vil/algo/vil_gradient_rms_3x3.h>
 #include <vil/algo/vil_histogram_equalise.h>
+#include <vil/algo/vil_smooth_gradient_rms.h>
 #include <vil/algo/vil_sobel_3x3.h>
 #include <vil/vil_convert.h>
 #include <vil/vil_fill.h>
+#include <vil/vil_load_support.h>
 #include <vil/vil_math.h>
 
 namespace
@@ -184,8 +186,11 @@ TEST(VilMath, ValueRange)
 TEST(VilGradientRms, SameAsSobelThenRms)
 {
   struct Case { unsigned ni, nj, np; };
+  // Widths of 70 run the 16-pixel steps, with and without a division by the
+  // plane count (2 and 4 planes divide by a power of two).
   for (Case c : {Case{37, 23, 1}, Case{16, 9, 3}, Case{11, 13, 4}, Case{1, 9, 1}, Case{9, 1, 3},
-                 Case{3, 3, 2}, Case{2, 5, 1}}) {
+                 Case{3, 3, 2}, Case{2, 5, 1}, Case{70, 6, 1}, Case{70, 6, 2}, Case{70, 6, 3},
+                 Case{70, 6, 4}}) {
     const vil_image_view<vxl_byte> im = random_bytes(c.ni, c.nj, c.np, c.ni * 100 + c.np);
     vil_image_view<float> g, expected, fused;
     vil_sobel_3x3(im, g);
@@ -203,6 +208,16 @@ TEST(VilGradientRms, SameAsSobelThenRms)
   vil_image_view<float> a, b;
   vil_gradient_rms_3x3(planar, a);
   vil_gradient_rms_3x3(inter, b);
+  EXPECT_TRUE(identical(a, b));
+  // The largest responses: stripes of 0 and 255 both ways.
+  vil_image_view<vxl_byte> stripes(70, 8, 3);
+  for (unsigned p = 0; p < 3; ++p)
+    for (unsigned j = 0; j < 8; ++j)
+      for (unsigned i = 0; i < 70; ++i) stripes(i, j, p) = ((i / 2 + j / 2 + p) % 2) ? 255 : 0;
+  vil_image_view<float> gs;
+  vil_sobel_3x3(stripes, gs);
+  vil_math_rms(gs, a);
+  vil_gradient_rms_3x3(stripes, b);
   EXPECT_TRUE(identical(a, b));
   // A known value: the step edge gives gi = 50, gj = 0.
   vil_image_view<vxl_byte> step(6, 4);
@@ -403,6 +418,159 @@ TEST(VilExpFilter2d, ThinImagesAndConstantImage)
   EXPECT_EQ(bout(0, 20), 133);   // 200 * 2/3
 }
 
+namespace
+{
+// The cost pipeline as separate calls: gradient, both filters, range.
+void smooth_by_calls(const vil_image_view<vxl_byte>& im, double k, vil_image_view<float>& out,
+                     float& lo, float& hi)
+{
+  vil_image_view<float> g, once;
+  vil_gradient_rms_3x3(im, g);
+  vil_exp_filter_2d<float, float, double>(g, once, k, k);
+  vil_exp_filter_2d<float, float, double>(once, out, k, k);
+  vil_math_value_range(out, lo, hi);
+}
+
+// Every pixel within tol of the expected value, relative to the largest.
+::testing::AssertionResult close_to(const vil_image_view<float>& a, const vil_image_view<float>& b,
+                                    double tol)
+{
+  if (a.ni() != b.ni() || a.nj() != b.nj() || a.nplanes() != b.nplanes())
+    return ::testing::AssertionFailure() << "sizes differ";
+  float lo, hi;
+  vil_math_value_range(b, lo, hi);
+  const double scale = std::max(std::abs(double(lo)), std::abs(double(hi)));
+  for (unsigned j = 0; j < a.nj(); ++j)
+    for (unsigned i = 0; i < a.ni(); ++i)
+      if (!(std::abs(double(a(i, j)) - b(i, j)) <= tol * scale))
+        return ::testing::AssertionFailure()
+               << "at " << i << ',' << j << ": " << a(i, j) << " against " << b(i, j);
+  return ::testing::AssertionSuccess();
+}
+
+// With k >= 0 every sum is of positive terms: each pixel agrees to a few
+// float roundings of its own size, not just of the image's largest.
+::testing::AssertionResult relatively_close(const vil_image_view<float>& a,
+                                            const vil_image_view<float>& b)
+{
+  for (unsigned j = 0; j < a.nj(); ++j)
+    for (unsigned i = 0; i < a.ni(); ++i)
+      if (!(std::abs(double(a(i, j)) - b(i, j)) <= 1e-6 * b(i, j)))
+        return ::testing::AssertionFailure()
+               << "at " << i << ',' << j << ": " << a(i, j) << " against " << b(i, j);
+  return ::testing::AssertionSuccess();
+}
+
+vil_image_view<vxl_byte> interleaved_copy(const vil_image_view<vxl_byte>& im)
+{
+  vil_image_view<vxl_byte> out = vil_load_interleaved_view<vxl_byte>(im.ni(), im.nj(), im.nplanes());
+  for (unsigned p = 0; p < im.nplanes(); ++p)
+    for (unsigned j = 0; j < im.nj(); ++j)
+      for (unsigned i = 0; i < im.ni(); ++i) out(i, j, p) = im(i, j, p);
+  return out;
+}
+}  // namespace
+
+// Sizes around the row blocks (8 and 16 rows, single rows below them),
+// widths around the 8-column steps, thin images, colour planes both planar
+// and interleaved, and the slider's range of k, with and without AVX.
+TEST(VilSmoothGradientRms, SameAsGradientThenBothFiltersAndRange)
+{
+  struct Case { unsigned ni, nj, np; double k; };
+  for (bool avx : {true, false}) {
+    vil_exp_filter_detail::set_use_avx(avx);
+    for (Case c : {Case{37, 23, 1, 0.75}, Case{43, 40, 3, 0.9}, Case{64, 16, 1, 0.5},
+                   Case{9, 7, 2, 0.75}, Case{100, 33, 4, 0.9975}, Case{1, 9, 1, 0.75},
+                   Case{9, 1, 3, 0.75}, Case{2, 2, 1, 0.6}, Case{3, 3, 1, 0.6},
+                   Case{50, 17, 1, 0.0}}) {
+      SCOPED_TRACE(::testing::Message() << c.ni << 'x' << c.nj << 'x' << c.np << " k=" << c.k
+                                        << (avx ? " avx" : " sse2"));
+      const vil_image_view<vxl_byte> im = random_bytes(c.ni, c.nj, c.np, c.ni * 7 + c.nj);
+      vil_image_view<float> expected, out, work;
+      float elo, ehi, lo = -1, hi = -1;
+      smooth_by_calls(im, c.k, expected, elo, ehi);
+      vil_smooth_gradient_rms(im, c.k, out, work, lo, hi);
+      ASSERT_EQ(out.ni(), c.ni);
+      ASSERT_EQ(out.nj(), c.nj);
+      ASSERT_EQ(out.nplanes(), 1u);
+      EXPECT_TRUE(relatively_close(out, expected));
+      float rlo, rhi;
+      vil_math_value_range(out, rlo, rhi);
+      EXPECT_EQ(lo, rlo);
+      EXPECT_EQ(hi, rhi);
+      EXPECT_NEAR(hi, ehi, 1e-6 * ehi);
+      if (c.np > 1) {
+        vil_image_view<float> inter;
+        vil_smooth_gradient_rms(interleaved_copy(im), c.k, inter, work, lo, hi);
+        EXPECT_TRUE(identical(inter, out));
+      }
+    }
+  }
+  vil_exp_filter_detail::set_use_avx(true);
+}
+
+// An image past the size where the sweeps write past the caches, with a
+// width that leaves rows on every alignment; AVX and SSE2 give the same
+// bits; and a second call reuses the caller's images.
+TEST(VilSmoothGradientRms, LargeImageStreamsAndReusesItsImages)
+{
+  const unsigned ni = 2101, nj = 2050;
+  vil_image_view<vxl_byte> im(ni, nj);
+  std::mt19937 gen(11);
+  for (unsigned j = 0; j < nj; ++j)
+    for (unsigned i = 0; i < ni; ++i) im(i, j) = vxl_byte(30 + gen() % 8);
+  for (unsigned d = 0; d < 12; ++d)
+    vil_fill_disk(im, 150.0 + 160 * d, 100.0 + 170 * d, 60.0, vxl_byte(250));
+  vil_image_view<float> expected, out, work, sse2;
+  float elo, ehi, lo, hi;
+  smooth_by_calls(im, 0.8, expected, elo, ehi);
+  vil_smooth_gradient_rms(im, 0.8, out, work, lo, hi);
+  EXPECT_TRUE(close_to(out, expected, 1e-6));
+  EXPECT_NEAR(hi, ehi, 1e-6 * ehi);
+  const float* out_mem = out.top_left_ptr();
+  const float* work_mem = work.top_left_ptr();
+  vil_exp_filter_detail::set_use_avx(false);
+  vil_smooth_gradient_rms(im, 0.8, sse2, work, lo, hi);
+  vil_exp_filter_detail::set_use_avx(true);
+  EXPECT_TRUE(identical(sse2, out));
+  vil_smooth_gradient_rms(im, 0.8, out, work, lo, hi);
+  EXPECT_EQ(out.top_left_ptr(), out_mem);
+  EXPECT_EQ(work.top_left_ptr(), work_mem);
+}
+
+// What a caller may hand it: no pixels, one image as both output and
+// scratch, an output that is a plane of an interleaved image, a negative k.
+TEST(VilSmoothGradientRms, EmptySharedAndStridedImages)
+{
+  vil_image_view<float> out, work;
+  float lo = 5, hi = 5;
+  vil_smooth_gradient_rms(vil_image_view<vxl_byte>(), 0.75, out, work, lo, hi);
+  EXPECT_EQ(out.size(), 0u);
+  EXPECT_EQ(lo, 0.0f);
+  EXPECT_EQ(hi, 0.0f);
+
+  const vil_image_view<vxl_byte> im = random_bytes(30, 20, 1, 3);
+  vil_image_view<float> expected;
+  float elo, ehi;
+  smooth_by_calls(im, 0.75, expected, elo, ehi);
+  vil_image_view<float> both;
+  vil_smooth_gradient_rms(im, 0.75, both, both, lo, hi);
+  EXPECT_TRUE(relatively_close(both, expected));
+
+  vil_image_view<float> pair = vil_load_interleaved_view<float>(30, 20, 2);
+  pair.fill(-1);
+  vil_image_view<float> plane(pair.memory_chunk(), pair.top_left_ptr() + 1, 30, 20, 1,
+                              pair.istep(), pair.jstep(), 1);
+  vil_smooth_gradient_rms(im, 0.75, plane, work, lo, hi);
+  EXPECT_TRUE(close_to(plane, expected, 1e-6));
+  EXPECT_EQ(pair(0, 0, 0), -1.0f);  // the other plane is untouched
+  EXPECT_EQ(hi, ehi);
+
+  smooth_by_calls(im, -0.5, expected, elo, ehi);
+  vil_smooth_gradient_rms(im, -0.5, out, work, lo, hi);
+  EXPECT_TRUE(close_to(out, expected, 1e-6));
+}
+
 TEST(VilConvert, StretchRangeTruncates)
 {
   vil_image_view<float> im(4, 1, 2);  // the range spans both planes
@@ -487,6 +655,30 @@ TEST(VilConvert, WideRowsStretchLikeNarrowOnes)
   EXPECT_EQ(out(7, 0), 0);
   EXPECT_EQ(out(0, 0), 227);  // 900 * 255 / 1010 = 227.2
   EXPECT_TRUE(lanes_match_scalar(neg));
+  // Given the range it would find, the known-range form gives the same bytes.
+  vil_image_view<vxl_byte> known;
+  vil_convert_stretch_range_known(neg, lo, hi, known);
+  EXPECT_TRUE(identical(known, out));
+}
+
+// Rows long enough for the 16-value steps, with the extremes and NaNs put
+// in every lane of them and in the tail, against a plain scan.
+TEST(VilMath, ValueRangeOfLongRowsInEveryLane)
+{
+  std::mt19937 gen(4);
+  for (unsigned pos = 0; pos < 70; pos += 3) {
+    vil_image_view<float> im(70, 3);
+    for (unsigned j = 0; j < 3; ++j)
+      for (unsigned i = 0; i < 70; ++i) im(i, j) = float(gen() % 1000) - 500.0f;
+    im(pos, 1) = -9000.0f;
+    im(69 - pos, 2) = 7000.0f;
+    im((pos * 7) % 70, 0) = std::numeric_limits<float>::quiet_NaN();
+    im(0, 0) = std::numeric_limits<float>::quiet_NaN();  // a NaN before any value
+    float lo, hi;
+    vil_math_value_range(im, lo, hi);
+    EXPECT_EQ(lo, -9000.0f) << pos;
+    EXPECT_EQ(hi, 7000.0f) << pos;
+  }
 }
 
 TEST(VilFill, DiskIsStrictlyInsideTheRadius)

@@ -33,6 +33,12 @@ void vil_convert_stretch_range_float(const vil_image_view<float>& src,
 {
   float lo, hi;
   vil_math_value_range_float(src, lo, hi);
+  vil_convert_stretch_range_known(src, lo, hi, dest);
+}
+
+void vil_convert_stretch_range_known(const vil_image_view<float>& src, float lo, float hi,
+                                     vil_image_view<vxl_byte>& dest)
+{
   const double a = -1.0 * double(lo);
   double b = 0.0;
   if (hi - lo > 0) b = 255.0 / (hi - lo);

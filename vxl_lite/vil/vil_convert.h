@@ -10,6 +10,12 @@
 void vil_convert_stretch_range_float(const vil_image_view<float>& src,
                                      vil_image_view<vxl_byte>& dest);
 
+// vil_convert_stretch_range for a caller that already has src's value range
+// lo, hi (as vil_math_value_range gives it): the same bytes without a
+// second pass over src to find it.
+void vil_convert_stretch_range_known(const vil_image_view<float>& src, float lo, float hi,
+                                     vil_image_view<vxl_byte>& dest);
+
 // Stretches src's value range (over all planes) onto 0..255: each output is
 // the integer part of (v - lo) * 255 / (hi - lo), so the brightest pixel can
 // come out as 254.  When hi is not above lo every output is 0.  Values that

@@ -9,6 +9,14 @@
 void vil_math_value_range_float(const vil_image_view<float>& view, float& min_value,
                                 float& max_value);
 
+namespace vil_math_detail
+{
+// Widens [lo, hi] by the n values at row[0], row[istep], ...; NaN values are
+// skipped.  any says whether lo and hi hold a value yet (set on the first).
+void add_to_range(const float* row, std::ptrdiff_t istep, unsigned n, bool& any, float& lo,
+                  float& hi);
+}  // namespace vil_math_detail
+
 // Smallest and largest pixel value over all planes of view.  Not-a-number
 // pixels are skipped; an empty view (or one of nothing but NaN) gives 0, 0.
 template <class T>

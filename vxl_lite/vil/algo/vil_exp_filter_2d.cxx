@@ -170,76 +170,159 @@ __attribute__((target("avx"))) void rows_avx(float* const* rows, unsigned ni, do
 const bool avx_available = __builtin_cpu_supports("avx");
 bool have_avx = avx_available;
 
+// column_step_forward and column_step_back 8 columns at a time in 4-wide
+// doubles, same operations; each returns how far it got.
+__attribute__((target("avx"))) unsigned forward_avx(const float* __restrict s,
+                                                     double* __restrict a, float* __restrict d,
+                                                     unsigned ni, double k, double norm,
+                                                     bool stream)
+{
+  const __m256d kk = _mm256_set1_pd(k), nn = _mm256_set1_pd(norm);
+  unsigned i = 0;
+  if (stream)
+    for (; i < ni && (reinterpret_cast<std::uintptr_t>(d + i) & 31) != 0; ++i) {
+      a[i] = a[i] * k + double(s[i]);
+      d[i] = float(norm * a[i]);
+    }
+  for (; i + 8 <= ni; i += 8) {
+    const __m256d a0 = _mm256_add_pd(_mm256_mul_pd(_mm256_loadu_pd(a + i), kk),
+                                     _mm256_cvtps_pd(_mm_loadu_ps(s + i)));
+    const __m256d a1 = _mm256_add_pd(_mm256_mul_pd(_mm256_loadu_pd(a + i + 4), kk),
+                                     _mm256_cvtps_pd(_mm_loadu_ps(s + i + 4)));
+    _mm256_storeu_pd(a + i, a0);
+    _mm256_storeu_pd(a + i + 4, a1);
+    const __m256 out = _mm256_insertf128_ps(
+        _mm256_castps128_ps256(_mm256_cvtpd_ps(_mm256_mul_pd(nn, a0))),
+        _mm256_cvtpd_ps(_mm256_mul_pd(nn, a1)), 1);
+    if (stream)
+      _mm256_stream_ps(d + i, out);
+    else
+      _mm256_storeu_ps(d + i, out);
+  }
+  if (stream) _mm_sfence();
+  return i;
+}
+
+__attribute__((target("avx"))) unsigned back_avx(const float* __restrict s,
+                                                  double* __restrict a, float* __restrict d,
+                                                  unsigned ni, double k, double norm)
+{
+  const __m256d kk = _mm256_set1_pd(k), nn = _mm256_set1_pd(norm);
+  unsigned i = 0;
+  for (; i + 8 <= ni; i += 8) {
+    const __m256d b0 = _mm256_loadu_pd(a + i), b1 = _mm256_loadu_pd(a + i + 4);
+    const __m256d o0 = _mm256_add_pd(_mm256_cvtps_pd(_mm_loadu_ps(d + i)), _mm256_mul_pd(nn, b0));
+    const __m256d o1 =
+        _mm256_add_pd(_mm256_cvtps_pd(_mm_loadu_ps(d + i + 4)), _mm256_mul_pd(nn, b1));
+    _mm256_storeu_ps(d + i, _mm256_insertf128_ps(_mm256_castps128_ps256(_mm256_cvtpd_ps(o0)),
+                                                 _mm256_cvtpd_ps(o1), 1));
+    _mm256_storeu_pd(a + i, _mm256_mul_pd(kk, _mm256_add_pd(b0, _mm256_cvtps_pd(_mm_loadu_ps(s + i)))));
+    _mm256_storeu_pd(a + i + 4,
+                     _mm256_mul_pd(kk, _mm256_add_pd(b1, _mm256_cvtps_pd(_mm_loadu_ps(s + i + 4)))));
+  }
+  return i;
+}
+
 // One plane with unit i-steps: the column pass, and the row pass on each
 // block of rows as soon as the backward column sweep has finished it, while
 // those rows are still in cache.
 void plane_float(const float* src, std::ptrdiff_t s_jstep, float* dest, std::ptrdiff_t d_jstep,
                  unsigned ni, unsigned nj, double ki, double kj)
 {
-  const double norm = (1.0 - kj) / (1.0 + kj);
-  double* __restrict acc = vil_exp_filter_detail::scratch<double>(ni, 2);
+  using namespace vil_exp_filter_detail;
+  double* __restrict acc = scratch<double>(ni, 2);
   std::fill(acc, acc + ni, 0.0);
-  // A plane much larger than the caches is written by the forward sweep with
-  // streaming stores: its rows are evicted before the backward sweep anyway,
-  // and streaming saves reading each destination line in first.
+  // A plane much larger than the caches is written by the forward sweep
+  // past them: its rows are evicted before the backward sweep anyway.
   const bool stream = std::size_t(ni) * nj * sizeof(float) > (std::size_t(16) << 20);
-  const __m128d kk = _mm_set1_pd(kj), nn = _mm_set1_pd(norm);
-  for (unsigned j = 0; j < nj; ++j) {
-    const float* __restrict s = src + j * s_jstep;
-    float* __restrict d = dest + j * d_jstep;
-    unsigned i = 0;
-    if (stream) {
-      for (; i < ni && (reinterpret_cast<std::uintptr_t>(d + i) & 15) != 0; ++i) {
-        const double a = acc[i] * kj + double(s[i]);
-        acc[i] = a;
-        d[i] = float(norm * a);
-      }
-      for (; i + 4 <= ni; i += 4) {
-        const __m128 in = _mm_loadu_ps(s + i);
-        const __m128d a0 = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(acc + i), kk), _mm_cvtps_pd(in));
-        const __m128d a1 = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(acc + i + 2), kk),
-                                      _mm_cvtps_pd(_mm_movehl_ps(in, in)));
-        _mm_storeu_pd(acc + i, a0);
-        _mm_storeu_pd(acc + i + 2, a1);
-        _mm_stream_ps(d + i, _mm_movelh_ps(_mm_cvtpd_ps(_mm_mul_pd(nn, a0)),
-                                           _mm_cvtpd_ps(_mm_mul_pd(nn, a1))));
-      }
-    }
-    for (; i < ni; ++i) {
-      const double a = acc[i] * kj + double(s[i]);
-      acc[i] = a;
-      d[i] = float(norm * a);
-    }
-  }
-  if (stream) _mm_sfence();
+  for (unsigned j = 0; j < nj; ++j)
+    column_step_forward(src + j * s_jstep, acc, dest + j * d_jstep, ni, kj, stream);
   std::fill(acc, acc + ni, 0.0);
   // Rows above `full` go in blocks of `block`, the rest one by one.
-  const unsigned block = have_avx ? 16 : 8;
+  const unsigned block = row_block();
   const unsigned full = nj / block * block;
   for (unsigned j = nj; j-- > 0;) {
-    const float* __restrict s = src + j * s_jstep;
-    float* __restrict d = dest + j * d_jstep;
-    for (unsigned i = 0; i < ni; ++i) {
-      const double b = acc[i];
-      d[i] = float(double(d[i]) + norm * b);
-      acc[i] = kj * (b + double(s[i]));
-    }
+    column_step_back(src + j * s_jstep, acc, dest + j * d_jstep, ni, kj);
     if (j >= full) {
       float* row = dest + j * d_jstep;
-      vil_exp_filter_detail::rows_inplace<1>(&row, 1, ni, ki);
+      row_pass(&row, 1, ni, ki);
     } else if (j % block == 0) {
       float* rows[16];
       for (unsigned r = 0; r < block; ++r) rows[r] = dest + (j + r) * d_jstep;
-      if (have_avx)
-        rows_avx<4>(rows, ni, ki);
-      else
-        rows8(rows, ni, ki);
+      row_pass(rows, block, ni, ki);
     }
   }
 }
 }  // namespace
 
+void vil_exp_filter_detail::column_step_forward(const float* in, double* acc, float* out,
+                                                unsigned ni, double k, bool stream)
+{
+  const double norm = (1.0 - k) / (1.0 + k);
+  const float* __restrict s = in;
+  double* __restrict a = acc;
+  float* __restrict d = out;
+  unsigned i = 0;
+  if (have_avx) {
+    i = forward_avx(s, a, d, ni, k, norm, stream);
+  } else if (stream) {
+    const __m128d kk = _mm_set1_pd(k), nn = _mm_set1_pd(norm);
+    for (; i < ni && (reinterpret_cast<std::uintptr_t>(d + i) & 15) != 0; ++i) {
+      a[i] = a[i] * k + double(s[i]);
+      d[i] = float(norm * a[i]);
+    }
+    for (; i + 4 <= ni; i += 4) {
+      const __m128 x = _mm_loadu_ps(s + i);
+      const __m128d a0 = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(a + i), kk), _mm_cvtps_pd(x));
+      const __m128d a1 = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(a + i + 2), kk),
+                                    _mm_cvtps_pd(_mm_movehl_ps(x, x)));
+      _mm_storeu_pd(a + i, a0);
+      _mm_storeu_pd(a + i + 2, a1);
+      _mm_stream_ps(d + i, _mm_movelh_ps(_mm_cvtpd_ps(_mm_mul_pd(nn, a0)),
+                                         _mm_cvtpd_ps(_mm_mul_pd(nn, a1))));
+    }
+    _mm_sfence();
+  }
+  for (; i < ni; ++i) {
+    a[i] = a[i] * k + double(s[i]);
+    d[i] = float(norm * a[i]);
+  }
+}
+
+void vil_exp_filter_detail::column_step_back(const float* in, double* acc, float* out,
+                                             unsigned ni, double k)
+{
+  const double norm = (1.0 - k) / (1.0 + k);
+  const float* __restrict s = in;
+  double* __restrict a = acc;
+  float* __restrict d = out;
+  for (unsigned i = have_avx ? back_avx(s, a, d, ni, k, norm) : 0; i < ni; ++i) {
+    const double b = a[i];
+    d[i] = float(double(d[i]) + norm * b);
+    a[i] = k * (b + double(s[i]));
+  }
+}
+
 void vil_exp_filter_detail::set_use_avx(bool on) { have_avx = on && avx_available; }
+
+unsigned vil_exp_filter_detail::row_block() { return have_avx ? 16 : 8; }
+
+void vil_exp_filter_detail::row_pass(float* const* rows, unsigned n, unsigned ni, double k)
+{
+  if (n == 16 && have_avx)
+    rows_avx<4>(rows, ni, k);
+  else if (n == 8)
+    rows8(rows, ni, k);
+  else
+    for (unsigned r = 0; r < n; ++r) rows_inplace<1>(rows + r, 1, ni, k);
+}
+
+vil_exp_filter_detail::flush_subnormals::flush_subnormals() : saved_(_mm_getcsr())
+{
+  _mm_setcsr(saved_ | 0x8040);  // flush-to-zero and denormals-are-zero
+}
+
+vil_exp_filter_detail::flush_subnormals::~flush_subnormals() { _mm_setcsr(saved_); }
 
 void vil_exp_filter_2d_float(const vil_image_view<float>& src, vil_image_view<float>& dest,
                              double ki, double kj)
@@ -248,11 +331,7 @@ void vil_exp_filter_2d_float(const vil_image_view<float>& src, vil_image_view<fl
   // Filtering in place would read columns the first pass already wrote.
   if (src.memory_chunk() && src.memory_chunk() == dest.memory_chunk()) in = vil_copy_deep(src);
   dest.set_size(src.ni(), src.nj(), src.nplanes());
-  // Far from any edge the sums decay towards 0 and, over a wide flat area,
-  // into subnormal numbers, which the processor handles many times slower.
-  // Flush them to 0 for the duration (a change below 1e-38).
-  const unsigned csr = _mm_getcsr();
-  _mm_setcsr(csr | 0x8040);  // flush-to-zero and denormals-are-zero
+  const vil_exp_filter_detail::flush_subnormals flush;
   for (unsigned p = 0; p < src.nplanes(); ++p) {
     const float* s = in.top_left_ptr() + p * in.planestep();
     float* d = dest.top_left_ptr() + p * dest.planestep();
@@ -262,5 +341,4 @@ void vil_exp_filter_2d_float(const vil_image_view<float>& src, vil_image_view<fl
       vil_exp_filter_detail::plane(s, in.istep(), in.jstep(), d, dest.istep(), dest.jstep(),
                                    src.ni(), src.nj(), ki, kj);
   }
-  _mm_setcsr(csr);
 }

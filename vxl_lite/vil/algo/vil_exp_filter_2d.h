@@ -140,6 +140,39 @@ namespace vil_exp_filter_detail
 // Whether the float path may use AVX where the processor has it (the
 // default); off forces the SSE2 code, so that tests can check both.
 void set_use_avx(bool on);
+
+// One row's step of the column recursion with factor k, which runs down a
+// whole row of columns at once (acc holds one sum per column, ni values).
+// Forward, centre included: acc = k * acc + in, out = norm * acc, with norm
+// = (1 - k) / (1 + k); stream writes out past the caches, for images far
+// larger than they are.  Back, centre excluded: out += norm * acc, then
+// acc = k * (acc + in).  in and out must not overlap.
+void column_step_forward(const float* in, double* acc, float* out, unsigned ni, double k,
+                         bool stream);
+void column_step_back(const float* in, double* acc, float* out, unsigned ni, double k);
+
+// How many rows row_pass filters together at best: 16 with AVX, else 8.
+unsigned row_block();
+
+// The row pass of the float path, in place: each of rows[0 .. n-1] (ni
+// floats, unit step) filtered along i with factor k.  Blocks of row_block()
+// rows run side by side; any other n goes row by row.
+void row_pass(float* const* rows, unsigned n, unsigned ni, double k);
+
+// Far from any edge the sums decay towards 0 and, over a wide flat area,
+// into subnormal numbers, which the processor handles many times slower.
+// While one of these lives they are flushed to 0 (a change below 1e-38).
+class flush_subnormals
+{
+ public:
+  flush_subnormals();
+  ~flush_subnormals();
+  flush_subnormals(const flush_subnormals&) = delete;
+  flush_subnormals& operator=(const flush_subnormals&) = delete;
+
+ private:
+  unsigned saved_;
+};
 }  // namespace vil_exp_filter_detail
 
 // The fast path of the cost pipeline (float in, float out, double sums),

@@ -1,0 +1,24 @@
+#ifndef vil_smooth_gradient_rms_h_
+#define vil_smooth_gradient_rms_h_
+// The gradient magnitude of an 8-bit image smoothed twice: what
+// vil_gradient_rms_3x3 followed by vil_exp_filter_2d (factor k along i and
+// along j) twice and vil_math_value_range give, in three sweeps over the
+// image instead of the six those calls make.
+//
+// The values agree with those calls to a few float roundings (the second
+// filter sums its columns' two sides in the other order); the range is
+// exactly that of dest.  The first sweep and the second recompute the
+// gradient from src rather than keep it, and the second filter's column pass
+// rides on the first one's backward sweep, going up the image.
+#include <vil/vil_image_view.h>
+
+// dest is resized to src's ni x nj, one plane, and so is scratch, an image
+// a caller running this often keeps from call to call so that nothing of
+// image size is allocated (one that shares dest's memory is left alone, and
+// the call allocates its own).
+// [min_value, max_value] is dest's value range (0, 0 for an empty image).
+void vil_smooth_gradient_rms(const vil_image_view<vxl_byte>& src, double k,
+                             vil_image_view<float>& dest, vil_image_view<float>& scratch,
+                             float& min_value, float& max_value);
+
+#endif
