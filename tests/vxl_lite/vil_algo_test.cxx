@@ -35,6 +35,22 @@ double exp_sum(const std::vector<double>& in, int x, double k)
   return (1 - k) / (1 + k) * s;
 }
 
+using simd = vil_exp_filter_detail::simd_level;
+
+// Every instruction-set level of the float path this processor has.
+std::vector<simd> simd_levels()
+{
+  const simd best = vil_exp_filter_detail::set_simd(simd::avx512);
+  std::vector<simd> out;
+  for (int l = 0; l <= int(best); ++l) out.push_back(simd(l));
+  return out;
+}
+
+const char* simd_name(simd l)
+{
+  return l == simd::sse2 ? " sse2" : l == simd::avx ? " avx" : " avx512";
+}
+
 // Same pixel values, bit for bit.
 template <class T>
 bool identical(const vil_image_view<T>& a, const vil_image_view<T>& b)
@@ -339,17 +355,20 @@ TEST(VilExpFilter2d, FastPathsAgreeWithGenericCode)
       for (unsigned i = 0; i < ni; ++i) imd(i, j, p) = im(i, j, p) = float(gen() % 1000) / 3.0f;
   vil_image_view<double> expected;
   vil_exp_filter_2d(imd, expected, 0.9, 0.7);
-  for (bool avx : {true, false}) {
-    vil_exp_filter_detail::set_use_avx(avx);
+  vil_image_view<float> first;
+  for (simd level : simd_levels()) {
+    vil_exp_filter_detail::set_simd(level);
     vil_image_view<float> out;
     vil_exp_filter_2d(im, out, 0.9, 0.7);
     for (unsigned p = 0; p < 2; ++p)
       for (unsigned j = 0; j < nj; ++j)
         for (unsigned i = 0; i < ni; ++i)
           ASSERT_NEAR(out(i, j, p), expected(i, j, p), 1e-4 * (1 + expected(i, j, p)))
-              << i << ',' << j << ',' << p << (avx ? " avx" : " sse2");
+              << i << ',' << j << ',' << p << simd_name(level);
+    if (!first.size()) first = out;
+    EXPECT_TRUE(identical(out, first)) << simd_name(level);
   }
-  vil_exp_filter_detail::set_use_avx(true);
+  vil_exp_filter_detail::set_simd(simd::avx512);
 }
 
 // A plane past the size where the forward sweep streams its stores, with a
@@ -473,18 +492,18 @@ vil_image_view<vxl_byte> interleaved_copy(const vil_image_view<vxl_byte>& im)
 
 // Sizes around the row blocks (8 and 16 rows, single rows below them),
 // widths around the 8-column steps, thin images, colour planes both planar
-// and interleaved, and the slider's range of k, with and without AVX.
+// and interleaved, and the slider's range of k, on every instruction set.
 TEST(VilSmoothGradientRms, SameAsGradientThenBothFiltersAndRange)
 {
   struct Case { unsigned ni, nj, np; double k; };
-  for (bool avx : {true, false}) {
-    vil_exp_filter_detail::set_use_avx(avx);
+  for (simd level : simd_levels()) {
+    vil_exp_filter_detail::set_simd(level);
     for (Case c : {Case{37, 23, 1, 0.75}, Case{43, 40, 3, 0.9}, Case{64, 16, 1, 0.5},
                    Case{9, 7, 2, 0.75}, Case{100, 33, 4, 0.9975}, Case{1, 9, 1, 0.75},
                    Case{9, 1, 3, 0.75}, Case{2, 2, 1, 0.6}, Case{3, 3, 1, 0.6},
                    Case{50, 17, 1, 0.0}}) {
       SCOPED_TRACE(::testing::Message() << c.ni << 'x' << c.nj << 'x' << c.np << " k=" << c.k
-                                        << (avx ? " avx" : " sse2"));
+                                        << simd_name(level));
       const vil_image_view<vxl_byte> im = random_bytes(c.ni, c.nj, c.np, c.ni * 7 + c.nj);
       vil_image_view<float> expected, out, work;
       float elo, ehi, lo = -1, hi = -1;
@@ -506,12 +525,12 @@ TEST(VilSmoothGradientRms, SameAsGradientThenBothFiltersAndRange)
       }
     }
   }
-  vil_exp_filter_detail::set_use_avx(true);
+  vil_exp_filter_detail::set_simd(simd::avx512);
 }
 
 // An image past the size where the sweeps write past the caches, with a
-// width that leaves rows on every alignment; AVX and SSE2 give the same
-// bits; and a second call reuses the caller's images.
+// width that leaves rows on every alignment; every instruction set gives the
+// same bits; and a second call reuses the caller's images.
 TEST(VilSmoothGradientRms, LargeImageStreamsAndReusesItsImages)
 {
   const unsigned ni = 2101, nj = 2050;
@@ -521,7 +540,7 @@ TEST(VilSmoothGradientRms, LargeImageStreamsAndReusesItsImages)
     for (unsigned i = 0; i < ni; ++i) im(i, j) = vxl_byte(30 + gen() % 8);
   for (unsigned d = 0; d < 12; ++d)
     vil_fill_disk(im, 150.0 + 160 * d, 100.0 + 170 * d, 60.0, vxl_byte(250));
-  vil_image_view<float> expected, out, work, sse2;
+  vil_image_view<float> expected, out, work;
   float elo, ehi, lo, hi;
   smooth_by_calls(im, 0.8, expected, elo, ehi);
   vil_smooth_gradient_rms(im, 0.8, out, work, lo, hi);
@@ -529,10 +548,13 @@ TEST(VilSmoothGradientRms, LargeImageStreamsAndReusesItsImages)
   EXPECT_NEAR(hi, ehi, 1e-6 * ehi);
   const float* out_mem = out.top_left_ptr();
   const float* work_mem = work.top_left_ptr();
-  vil_exp_filter_detail::set_use_avx(false);
-  vil_smooth_gradient_rms(im, 0.8, sse2, work, lo, hi);
-  vil_exp_filter_detail::set_use_avx(true);
-  EXPECT_TRUE(identical(sse2, out));
+  for (simd level : simd_levels()) {
+    vil_exp_filter_detail::set_simd(level);
+    vil_image_view<float> again;
+    vil_smooth_gradient_rms(im, 0.8, again, work, lo, hi);
+    EXPECT_TRUE(identical(again, out)) << simd_name(level);
+  }
+  vil_exp_filter_detail::set_simd(simd::avx512);
   vil_smooth_gradient_rms(im, 0.8, out, work, lo, hi);
   EXPECT_EQ(out.top_left_ptr(), out_mem);
   EXPECT_EQ(work.top_left_ptr(), work_mem);

@@ -5,6 +5,16 @@
 
 namespace
 {
+// While a row pass computes, the memory is idle: fetch the rows the caller
+// reads next into the cache, one line of each per 16 columns passed, the
+// first half of them during the forward pass and the rest going back.
+inline void fetch_ahead(const float* const* ahead, unsigned from, unsigned to, unsigned i)
+{
+  if (i % 16 == 0)
+    for (unsigned r = from; r < to; ++r)
+      _mm_prefetch(reinterpret_cast<const char*>(ahead[r] + i), _MM_HINT_T1);
+}
+
 // The row pass over 8 rows of unit step, in place: the same arithmetic as
 // vil_exp_filter_detail::rows_inplace<8>, but the 8 rows are moved through
 // 4 x 4 transposes so that each step of the recursion is four 2-wide
@@ -93,9 +103,11 @@ void rows8(float* const* rows, unsigned ni, double k)
 // latencies.  Same operations in the same order as rows_inplace, so the
 // same results bit for bit.
 template <int G>
-__attribute__((target("avx"))) void rows_avx(float* const* rows, unsigned ni, double k)
+__attribute__((target("avx"))) void rows_avx(float* const* rows, unsigned ni, double k,
+                                              const float* const* ahead, unsigned n_ahead)
 {
   const int R = 4 * G;
+  const unsigned half = n_ahead / 2;
   const double norm = (1.0 - k) / (1.0 + k);
   double* __restrict f = vil_exp_filter_detail::scratch<double>(std::size_t(ni) * R, 1);
   const __m256d kk = _mm256_set1_pd(k), nn = _mm256_set1_pd(norm);
@@ -104,6 +116,7 @@ __attribute__((target("avx"))) void rows_avx(float* const* rows, unsigned ni, do
 #pragma GCC unroll 4
   for (int g = 0; g < G; ++g) a[g] = _mm256_setzero_pd();
   for (unsigned i = 0; i < n4; i += 4) {
+    fetch_ahead(ahead, 0, half, i);
     __m128 x[G][4];
 #pragma GCC unroll 4
     for (int g = 0; g < G; ++g) {
@@ -141,6 +154,7 @@ __attribute__((target("avx"))) void rows_avx(float* const* rows, unsigned ni, do
   for (int g = 0; g < G; ++g) b[g] = _mm256_loadu_pd(acc + 4 * g);
   for (unsigned i = n4; i > 0; i -= 4) {
     const unsigned s = i - 4;
+    fetch_ahead(ahead, half, n_ahead, s);
     __m128 x[G][4];
 #pragma GCC unroll 4
     for (int g = 0; g < G; ++g) {
@@ -167,8 +181,116 @@ __attribute__((target("avx"))) void rows_avx(float* const* rows, unsigned ni, do
   }
 }
 
-const bool avx_available = __builtin_cpu_supports("avx");
-bool have_avx = avx_available;
+// 8 rows of 8 floats from column i on, as 8 columns of 8 rows (lane r of
+// x[c] is rows[r][i + c]).  Rows r and r + 4 share a register, loaded half
+// and half, so that a 4 x 4 transpose within each 128-bit lane does it.
+__attribute__((target("avx512f"))) inline void load_8x8(const float* const* rows, unsigned i,
+                                                        __m256* x)
+{
+  for (int h = 0; h < 2; ++h) {
+    __m256 t[4];
+    for (int r = 0; r < 4; ++r)
+      t[r] = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(rows[r] + i + 4 * h)),
+                                  _mm_loadu_ps(rows[r + 4] + i + 4 * h), 1);
+    const __m256 a0 = _mm256_unpacklo_ps(t[0], t[1]), a1 = _mm256_unpackhi_ps(t[0], t[1]);
+    const __m256 a2 = _mm256_unpacklo_ps(t[2], t[3]), a3 = _mm256_unpackhi_ps(t[2], t[3]);
+    x[4 * h + 0] = _mm256_shuffle_ps(a0, a2, _MM_SHUFFLE(1, 0, 1, 0));
+    x[4 * h + 1] = _mm256_shuffle_ps(a0, a2, _MM_SHUFFLE(3, 2, 3, 2));
+    x[4 * h + 2] = _mm256_shuffle_ps(a1, a3, _MM_SHUFFLE(1, 0, 1, 0));
+    x[4 * h + 3] = _mm256_shuffle_ps(a1, a3, _MM_SHUFFLE(3, 2, 3, 2));
+  }
+}
+
+// The inverse: 8 columns of 8 rows stored back as rows from column i on.
+__attribute__((target("avx512f"))) inline void store_8x8(const __m256* x, float* const* rows,
+                                                         unsigned i)
+{
+  for (int h = 0; h < 2; ++h) {
+    const __m256* c = x + 4 * h;
+    const __m256 a0 = _mm256_unpacklo_ps(c[0], c[1]), a1 = _mm256_unpackhi_ps(c[0], c[1]);
+    const __m256 a2 = _mm256_unpacklo_ps(c[2], c[3]), a3 = _mm256_unpackhi_ps(c[2], c[3]);
+    const __m256 t[4] = {_mm256_shuffle_ps(a0, a2, _MM_SHUFFLE(1, 0, 1, 0)),
+                         _mm256_shuffle_ps(a0, a2, _MM_SHUFFLE(3, 2, 3, 2)),
+                         _mm256_shuffle_ps(a1, a3, _MM_SHUFFLE(1, 0, 1, 0)),
+                         _mm256_shuffle_ps(a1, a3, _MM_SHUFFLE(3, 2, 3, 2))};
+    for (int r = 0; r < 4; ++r) {
+      _mm_storeu_ps(rows[r] + i + 4 * h, _mm256_castps256_ps128(t[r]));
+      _mm_storeu_ps(rows[r + 4] + i + 4 * h, _mm256_extractf128_ps(t[r], 1));
+    }
+  }
+}
+
+// GCC 12's 512-bit conversions start from an "undefined" register, which it
+// then warns may be used uninitialised; every lane is written.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+// The row pass over 16 rows with 8-wide doubles: one register holds a
+// column of 8 rows, two such recursions overlap their latencies, and the
+// rows are turned into columns 8 x 8 at a time.  Same operations in the same
+// order as rows_inplace, so the same results bit for bit.
+__attribute__((target("avx512f"))) void rows_avx512(float* const* rows, unsigned ni, double k,
+                                                     const float* const* ahead, unsigned n_ahead)
+{
+  const unsigned half = n_ahead / 2;
+  const int G = 2, R = 8 * G;
+  const double norm = (1.0 - k) / (1.0 + k);
+  double* __restrict f = vil_exp_filter_detail::scratch<double>(std::size_t(ni) * R, 1);
+  const __m512d kk = _mm512_set1_pd(k), nn = _mm512_set1_pd(norm);
+  const unsigned n8 = ni / 8 * 8;
+  __m512d a[G];
+  for (int g = 0; g < G; ++g) a[g] = _mm512_setzero_pd();
+  for (unsigned i = 0; i < n8; i += 8) {
+    fetch_ahead(ahead, 0, half, i);
+    __m256 x[G][8];
+    for (int g = 0; g < G; ++g) load_8x8(rows + 8 * g, i, x[g]);
+    for (int c = 0; c < 8; ++c) {
+      double* fc = f + std::size_t(i + c) * R;
+      for (int g = 0; g < G; ++g) {
+        a[g] = _mm512_add_pd(_mm512_mul_pd(a[g], kk), _mm512_cvtps_pd(x[g][c]));
+        _mm512_storeu_pd(fc + 8 * g, a[g]);
+      }
+    }
+  }
+  double acc[R];
+  for (int g = 0; g < G; ++g) _mm512_storeu_pd(acc + 8 * g, a[g]);
+  for (unsigned i = n8; i < ni; ++i)
+    for (int r = 0; r < R; ++r) {
+      acc[r] = acc[r] * k + double(rows[r][i]);
+      f[std::size_t(i) * R + r] = acc[r];
+    }
+  for (int r = 0; r < R; ++r) acc[r] = 0;
+  for (unsigned i = ni; i-- > n8;)
+    for (int r = 0; r < R; ++r) {
+      const double in = double(rows[r][i]);
+      rows[r][i] = float(norm * (f[std::size_t(i) * R + r] + acc[r]));
+      acc[r] = k * (acc[r] + in);
+    }
+  __m512d b[G];
+  for (int g = 0; g < G; ++g) b[g] = _mm512_loadu_pd(acc + 8 * g);
+  for (unsigned i = n8; i > 0; i -= 8) {
+    const unsigned s = i - 8;
+    fetch_ahead(ahead, half, n_ahead, s);
+    __m256 x[G][8];
+    for (int g = 0; g < G; ++g) load_8x8(rows + 8 * g, s, x[g]);
+    for (int c = 7; c >= 0; --c) {
+      const double* fc = f + std::size_t(s + c) * R;
+      for (int g = 0; g < G; ++g) {
+        const __m512d o = _mm512_mul_pd(nn, _mm512_add_pd(_mm512_loadu_pd(fc + 8 * g), b[g]));
+        b[g] = _mm512_mul_pd(kk, _mm512_add_pd(b[g], _mm512_cvtps_pd(x[g][c])));
+        x[g][c] = _mm512_cvtpd_ps(o);
+      }
+    }
+    for (int g = 0; g < G; ++g) store_8x8(x[g], rows + 8 * g, s);
+  }
+}
+#pragma GCC diagnostic pop
+
+using vil_exp_filter_detail::simd_level;
+const simd_level best_simd = __builtin_cpu_supports("avx512f") ? simd_level::avx512
+                             : __builtin_cpu_supports("avx")   ? simd_level::avx
+                                                               : simd_level::sse2;
+simd_level active_simd = best_simd;
+bool have_avx = best_simd >= simd_level::avx;
 
 // column_step_forward and column_step_back 8 columns at a time in 4-wide
 // doubles, same operations; each returns how far it got.
@@ -249,7 +371,13 @@ void plane_float(const float* src, std::ptrdiff_t s_jstep, float* dest, std::ptr
     } else if (j % block == 0) {
       float* rows[16];
       for (unsigned r = 0; r < block; ++r) rows[r] = dest + (j + r) * d_jstep;
-      row_pass(rows, block, ni, ki);
+      const float* ahead[32];
+      unsigned n_ahead = 0;
+      for (unsigned r = 1; r <= block && r <= j; ++r) {
+        ahead[n_ahead++] = src + (j - r) * s_jstep;
+        ahead[n_ahead++] = dest + (j - r) * d_jstep;
+      }
+      row_pass(rows, block, ni, ki, ahead, n_ahead);
     }
   }
 }
@@ -303,14 +431,22 @@ void vil_exp_filter_detail::column_step_back(const float* in, double* acc, float
   }
 }
 
-void vil_exp_filter_detail::set_use_avx(bool on) { have_avx = on && avx_available; }
+vil_exp_filter_detail::simd_level vil_exp_filter_detail::set_simd(simd_level most)
+{
+  active_simd = std::min(most, best_simd);
+  have_avx = active_simd >= simd_level::avx;
+  return active_simd;
+}
 
 unsigned vil_exp_filter_detail::row_block() { return have_avx ? 16 : 8; }
 
-void vil_exp_filter_detail::row_pass(float* const* rows, unsigned n, unsigned ni, double k)
+void vil_exp_filter_detail::row_pass(float* const* rows, unsigned n, unsigned ni, double k,
+                                     const float* const* ahead, unsigned n_ahead)
 {
-  if (n == 16 && have_avx)
-    rows_avx<4>(rows, ni, k);
+  if (n == 16 && active_simd == simd_level::avx512)
+    rows_avx512(rows, ni, k, ahead, n_ahead);
+  else if (n == 16 && have_avx)
+    rows_avx<4>(rows, ni, k, ahead, n_ahead);
   else if (n == 8)
     rows8(rows, ni, k);
   else

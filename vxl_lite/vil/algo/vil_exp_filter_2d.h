@@ -137,9 +137,11 @@ void plane(const srcT* src, std::ptrdiff_t s_istep, std::ptrdiff_t s_jstep, dest
 
 namespace vil_exp_filter_detail
 {
-// Whether the float path may use AVX where the processor has it (the
-// default); off forces the SSE2 code, so that tests can check both.
-void set_use_avx(bool on);
+// The widest instructions the float path uses: the best the processor has
+// unless capped here (tests run every level there is; each gives the same
+// bits).  Returns the level in force.
+enum class simd_level { sse2, avx, avx512 };
+simd_level set_simd(simd_level most);
 
 // One row's step of the column recursion with factor k, which runs down a
 // whole row of columns at once (acc holds one sum per column, ni values).
@@ -156,8 +158,11 @@ unsigned row_block();
 
 // The row pass of the float path, in place: each of rows[0 .. n-1] (ni
 // floats, unit step) filtered along i with factor k.  Blocks of row_block()
-// rows run side by side; any other n goes row by row.
-void row_pass(float* const* rows, unsigned n, unsigned ni, double k);
+// rows run side by side; any other n goes row by row.  ahead[0 .. n_ahead-1]
+// are rows of ni floats the caller reads next: a block pass fetches them
+// into the cache as it computes, so that memory and arithmetic overlap.
+void row_pass(float* const* rows, unsigned n, unsigned ni, double k,
+              const float* const* ahead = nullptr, unsigned n_ahead = 0);
 
 // Far from any edge the sums decay towards 0 and, over a wide flat area,
 // into subnormal numbers, which the processor handles many times slower.

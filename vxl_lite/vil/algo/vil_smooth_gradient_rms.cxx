@@ -68,6 +68,7 @@ void vil_smooth_gradient_rms(const vil_image_view<vxl_byte>& src, double k,
   const unsigned block = row_block();
   const unsigned full = nj / block * block;
   float* rows[16];
+  const float* ahead[32];
 
   // Down: the gradient into dest, and the first filter's column sums from
   // above, centre included, into work.
@@ -89,7 +90,12 @@ void vil_smooth_gradient_rms(const vil_image_view<vxl_byte>& src, double k,
     column_step_back(d(j), acc1, w(j), ni, k);
     const unsigned n = j >= full ? 1 : j % block == 0 ? block : 0;
     for (unsigned r = 0; r < n; ++r) rows[r] = w(j + r);
-    row_pass(rows, n, ni, k);
+    unsigned n_ahead = 0;
+    for (unsigned r = 1; n == block && r <= block && r <= j; ++r) {
+      ahead[n_ahead++] = w(j - r);
+      ahead[n_ahead++] = d(j - r);
+    }
+    row_pass(rows, n, ni, k, ahead, n_ahead);
     for (unsigned r = n; r-- > 0;) column_step_forward(w(j + r), acc2, d(j + r), ni, k, stream);
   }
 
@@ -101,7 +107,12 @@ void vil_smooth_gradient_rms(const vil_image_view<vxl_byte>& src, double k,
     column_step_back(w(j), acc2, d(j), ni, k);
     const unsigned n = j >= full ? 1 : (j + 1) % block == 0 ? block : 0;
     for (unsigned r = 0; r < n; ++r) rows[r] = d(j + 1 - n + r);
-    row_pass(rows, n, ni, k);
+    unsigned n_ahead = 0;
+    for (unsigned r = 1; n == block && r <= block && j + r < nj; ++r) {
+      ahead[n_ahead++] = w(j + r);
+      ahead[n_ahead++] = d(j + r);
+    }
+    row_pass(rows, n, ni, k, ahead, n_ahead);
     for (unsigned r = 0; r < n; ++r)
       vil_math_detail::add_to_range(rows[r], 1, ni, any, min_value, max_value);
   }
