@@ -214,17 +214,20 @@ TEST(VilGradientRms, SameAsSobelThenRms)
     vil_gradient_rms_3x3(im, fused);
     EXPECT_TRUE(identical(expected, fused)) << c.ni << 'x' << c.nj << 'x' << c.np;
   }
-  // Interleaved colour (planes adjacent, as many readers give them).
-  const vil_image_view<vxl_byte> planar = random_bytes(12, 10, 3, 5);
-  vil_memory_chunk_sptr mem = std::make_shared<vil_memory_chunk>(12 * 10 * 3, VIL_PIXEL_FORMAT_BYTE);
-  vil_image_view<vxl_byte> inter(mem, static_cast<vxl_byte*>(mem->data()), 12, 10, 3, 3, 36, 1);
-  for (unsigned p = 0; p < 3; ++p)
-    for (unsigned j = 0; j < 10; ++j)
-      for (unsigned i = 0; i < 12; ++i) inter(i, j, p) = planar(i, j, p);
+  // Interleaved planes (adjacent, as many readers give them), narrower and
+  // wider than the 16-pixel split, with a tail.
   vil_image_view<float> a, b;
-  vil_gradient_rms_3x3(planar, a);
-  vil_gradient_rms_3x3(inter, b);
-  EXPECT_TRUE(identical(a, b));
+  for (unsigned np = 2; np <= 4; ++np)
+    for (unsigned ni : {12u, 37u}) {
+      const vil_image_view<vxl_byte> planar = random_bytes(ni, 10, np, 5 + np);
+      vil_image_view<vxl_byte> inter = vil_load_interleaved_view<vxl_byte>(ni, 10, np);
+      for (unsigned p = 0; p < np; ++p)
+        for (unsigned j = 0; j < 10; ++j)
+          for (unsigned i = 0; i < ni; ++i) inter(i, j, p) = planar(i, j, p);
+      vil_gradient_rms_3x3(planar, a);
+      vil_gradient_rms_3x3(inter, b);
+      EXPECT_TRUE(identical(a, b)) << ni << " x 10 x " << np;
+    }
   // The largest responses: stripes of 0 and 255 both ways.
   vil_image_view<vxl_byte> stripes(70, 8, 3);
   for (unsigned p = 0; p < 3; ++p)

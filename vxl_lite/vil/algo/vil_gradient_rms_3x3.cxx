@@ -98,6 +98,39 @@ __attribute__((target("avx"))) unsigned sums_to_rms_avx(const int* sums, unsigne
 
 const bool avx2_available = __builtin_cpu_supports("avx2");
 
+// Splits the first pixels of an interleaved row s (np = 2, 3 or 4 samples
+// per pixel, plane after plane) into lines[0 .. np-1], 16 pixels at a time:
+// output byte t of plane p is input byte 16 b + m of block b, picked out of
+// each of the np blocks by a byte shuffle.  Returns how many pixels it did.
+__attribute__((target("ssse3"))) unsigned split_interleaved(const vxl_byte* s, unsigned ni,
+                                                            unsigned np, vxl_byte* const* lines)
+{
+  alignas(16) vxl_byte masks[4][4][16];  // [block][plane][t]
+  for (unsigned b = 0; b < np; ++b)
+    for (unsigned p = 0; p < np; ++p)
+      for (unsigned t = 0; t < 16; ++t) {
+        const unsigned at = t * np + p;
+        masks[b][p][t] = at / 16 == b ? vxl_byte(at % 16) : vxl_byte(0x80);
+      }
+  unsigned i = 0;
+  for (; i + 16 <= ni; i += 16) {
+    __m128i in[4];
+    for (unsigned b = 0; b < np; ++b)
+      in[b] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + std::size_t(i) * np + 16 * b));
+    for (unsigned p = 0; p < np; ++p) {
+      __m128i out = _mm_setzero_si128();
+      for (unsigned b = 0; b < np; ++b) {
+        const __m128i m = _mm_load_si128(reinterpret_cast<const __m128i*>(masks[b][p]));
+        out = _mm_or_si128(out, _mm_shuffle_epi8(in[b], m));
+      }
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(lines[p] + i), out);
+    }
+  }
+  return i;
+}
+
+const bool ssse3_available = __builtin_cpu_supports("ssse3");
+
 // Rows of an image whose planes are not unit-step lines (interleaved
 // colour), copied out plane by plane into a ring of three rows, so that
 // each image row is copied once however many output rows use it.
@@ -120,10 +153,17 @@ struct row_ring
     vxl_byte* base = lines.data() + std::size_t(slot) * np * ni;
     if (held[slot] != long(j)) {
       const vxl_byte* s = src.top_left_ptr() + j * src.jstep();
+      vxl_byte* lines_of[4];
+      unsigned done = 0;
+      if (ssse3_available && np >= 2 && np <= 4 && src.istep() == std::ptrdiff_t(np) &&
+          src.planestep() == 1) {
+        for (unsigned q = 0; q < np; ++q) lines_of[q] = base + std::size_t(q) * ni;
+        done = split_interleaved(s, ni, np, lines_of);
+      }
       for (unsigned q = 0; q < np; ++q) {
         vxl_byte* line = base + std::size_t(q) * ni;
         const vxl_byte* sq = s + q * src.planestep();
-        for (unsigned i = 0; i < ni; ++i) line[i] = sq[i * src.istep()];
+        for (unsigned i = done; i < ni; ++i) line[i] = sq[i * src.istep()];
       }
       held[slot] = j;
     }
