@@ -3,19 +3,26 @@
 #include <cstdlib>
 #include <cstring>
 #include <cstdio>
+#include <sys/mman.h>
 
 void vil_memory_chunk::free_aligned::operator()(void* p) const { std::free(p); }
 
 namespace
 {
-// Zeroed, 64-byte aligned memory of at least n bytes; null if none.
+// Zeroed, 64-byte aligned memory of at least n bytes; null if none.  Large
+// images go on 2 MB boundaries and ask for huge pages where the system gives
+// them on request: sweeps over them then take far fewer page faults and
+// address-translation misses.
 void* allocate(std::size_t n)
 {
-  const std::size_t align = 64;
+  const std::size_t huge = std::size_t(2) << 20;
+  const std::size_t align = n >= 2 * huge ? huge : 64;
   if (n > std::size_t(-1) - align) return nullptr;  // rounding up would wrap
   const std::size_t rounded = ((n ? n : 1) + align - 1) / align * align;
   void* p = std::aligned_alloc(align, rounded);
-  if (p) std::memset(p, 0, rounded);
+  if (!p) return nullptr;
+  if (align == huge) madvise(p, rounded, MADV_HUGEPAGE);  // only a hint
+  std::memset(p, 0, rounded);
   return p;
 }
 }  // namespace
