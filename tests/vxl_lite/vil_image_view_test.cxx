@@ -1,3 +1,6 @@
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <gtest/gtest.h>
 #include <vil/vil_copy.h>
 #include <vil/vil_image_view.h>
@@ -32,6 +35,23 @@ TEST(VilImageView, SetSizeKeepsMemoryOfSameSize)
   a.set_size(11, 10);
   EXPECT_NE(a.top_left_ptr(), nullptr);
   EXPECT_EQ(a.ni(), 11u);
+}
+
+// Pixels start zeroed on a cache line, and a large image on a 2 MB
+// boundary, where huge pages can back it.
+TEST(VilImageView, NewPixelsAreZeroedAndAligned)
+{
+  for (unsigned ni : {3u, 100u, 2100u}) {
+    vil_image_view<float> im(ni, 1000);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(im.top_left_ptr()) % 64, 0u) << ni;
+    if (ni == 2100u) {
+      EXPECT_EQ(reinterpret_cast<std::uintptr_t>(im.top_left_ptr()) % (2 << 20), 0u);
+    }
+    float biggest = 0;
+    for (unsigned j = 0; j < im.nj(); j += 7)
+      for (unsigned i = 0; i < ni; ++i) biggest = std::max(biggest, std::abs(im(i, j)));
+    EXPECT_EQ(biggest, 0.0f) << ni;
+  }
 }
 
 TEST(VilImageView, AssignmentFromBaseChecksPixelFormat)
