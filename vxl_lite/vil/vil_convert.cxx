@@ -27,34 +27,8 @@ __attribute__((target("avx"))) unsigned stretch_row_avx(const float* s, vxl_byte
 const bool avx_available = __builtin_cpu_supports("avx");
 }  // namespace
 
-
-void vil_convert_stretch_range_float(const vil_image_view<float>& src,
-                                     vil_image_view<vxl_byte>& dest)
+unsigned vil_convert_detail::stretch_row_fast(const float* s, vxl_byte* d, unsigned n, double a,
+                                              double b)
 {
-  float lo, hi;
-  vil_math_value_range_float(src, lo, hi);
-  vil_convert_stretch_range_known(src, lo, hi, dest);
-}
-
-void vil_convert_stretch_range_known(const vil_image_view<float>& src, float lo, float hi,
-                                     vil_image_view<vxl_byte>& dest)
-{
-  const double a = -1.0 * double(lo);
-  double b = 0.0;
-  if (hi - lo > 0) b = 255.0 / (hi - lo);
-  if (!std::isfinite(b)) b = 0.0;
-  dest.set_size(src.ni(), src.nj(), src.nplanes());
-  for (unsigned p = 0; p < src.nplanes(); ++p)
-    for (unsigned j = 0; j < src.nj(); ++j) {
-      const float* s = src.top_left_ptr() + p * src.planestep() + j * src.jstep();
-      vxl_byte* d = dest.top_left_ptr() + p * dest.planestep() + j * dest.jstep();
-      const std::ptrdiff_t si = src.istep(), di = dest.istep();
-      unsigned i = 0;
-      if (si == 1 && di == 1 && avx_available)
-        i = stretch_row_avx(s, d, src.ni(), a, b);
-      for (; i < src.ni(); ++i) {
-        const double v = b * (double(s[i * si]) + a);
-        d[i * di] = !(v >= 0.0) ? vxl_byte(0) : v >= 255.0 ? vxl_byte(255) : vxl_byte(v);
-      }
-    }
+  return avx_available ? stretch_row_avx(s, d, n, a, b) : 0;
 }
