@@ -7,9 +7,9 @@
 //
 // The values agree with those calls to a few float roundings (the second
 // filter sums its columns' two sides in the other order); the range is
-// exactly that of dest.  The first sweep and the second recompute the
-// gradient from src rather than keep it, and the second filter's column pass
-// rides on the first one's backward sweep, going up the image.
+// exactly that of dest.  The gradient waits in dest for the first filter's
+// backward sweep, and the second filter's column pass rides on that sweep,
+// going up the image.
 #include <vil/vil_image_view.h>
 
 // dest is resized to src's ni x nj, one plane, and so is scratch, an image
