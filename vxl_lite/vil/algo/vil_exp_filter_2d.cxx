@@ -15,6 +15,33 @@ inline void fetch_ahead(const float* const* ahead, unsigned from, unsigned to, u
       _mm_prefetch(reinterpret_cast<const char*>(ahead[r] + i), _MM_HINT_T1);
 }
 
+// The scalar ends of a block row pass over R rows, with the forward sums
+// laid out f[i * R + r].  The forward tail carries the sums in acc on over
+// columns [from, ni); the backward tail starts from 0 at the far end, writes
+// those columns' results and leaves in acc the sums the vector part goes on
+// with.
+void forward_tail(float* const* rows, int R, unsigned from, unsigned ni, double k, double* f,
+                  double* acc)
+{
+  for (unsigned i = from; i < ni; ++i)
+    for (int r = 0; r < R; ++r) {
+      acc[r] = acc[r] * k + double(rows[r][i]);
+      f[std::size_t(i) * R + r] = acc[r];
+    }
+}
+
+void backward_tail(float* const* rows, int R, unsigned from, unsigned ni, double k, double norm,
+                   const double* f, double* acc)
+{
+  for (int r = 0; r < R; ++r) acc[r] = 0;
+  for (unsigned i = ni; i-- > from;)
+    for (int r = 0; r < R; ++r) {
+      const double in = double(rows[r][i]);
+      rows[r][i] = float(norm * (f[std::size_t(i) * R + r] + acc[r]));
+      acc[r] = k * (acc[r] + in);
+    }
+}
+
 // The row pass over 8 rows of unit step, in place: the same arithmetic as
 // vil_exp_filter_detail::rows_inplace<8>, but the 8 rows are moved through
 // 4 x 4 transposes so that each step of the recursion is four 2-wide
@@ -57,20 +84,10 @@ void rows8(float* const* rows, unsigned ni, double k)
   }
   double acc[8];
   for (int q = 0; q < 4; ++q) _mm_storeu_pd(acc + 2 * q, a[q]);
-  for (unsigned i = n4; i < ni; ++i)
-    for (int r = 0; r < 8; ++r) {
-      acc[r] = acc[r] * k + double(rows[r][i]);
-      f[std::size_t(i) * 8 + r] = acc[r];
-    }
+  forward_tail(rows, 8, n4, ni, k, f, acc);
 
   // Backward: the tail first, scalar, then blocks of 4 columns.
-  for (int r = 0; r < 8; ++r) acc[r] = 0;
-  for (unsigned i = ni; i-- > n4;)
-    for (int r = 0; r < 8; ++r) {
-      const double in = double(rows[r][i]);
-      rows[r][i] = float(norm * (f[std::size_t(i) * 8 + r] + acc[r]));
-      acc[r] = k * (acc[r] + in);
-    }
+  backward_tail(rows, 8, n4, ni, k, norm, f, acc);
   __m128d b[4];
   for (int q = 0; q < 4; ++q) b[q] = _mm_loadu_pd(acc + 2 * q);
   for (unsigned i = n4; i > 0; i -= 4) {
@@ -137,18 +154,8 @@ __attribute__((target("avx"))) void rows_avx(float* const* rows, unsigned ni, do
   double acc[R];
 #pragma GCC unroll 4
   for (int g = 0; g < G; ++g) _mm256_storeu_pd(acc + 4 * g, a[g]);
-  for (unsigned i = n4; i < ni; ++i)
-    for (int r = 0; r < R; ++r) {
-      acc[r] = acc[r] * k + double(rows[r][i]);
-      f[std::size_t(i) * R + r] = acc[r];
-    }
-  for (int r = 0; r < R; ++r) acc[r] = 0;
-  for (unsigned i = ni; i-- > n4;)
-    for (int r = 0; r < R; ++r) {
-      const double in = double(rows[r][i]);
-      rows[r][i] = float(norm * (f[std::size_t(i) * R + r] + acc[r]));
-      acc[r] = k * (acc[r] + in);
-    }
+  forward_tail(rows, R, n4, ni, k, f, acc);
+  backward_tail(rows, R, n4, ni, k, norm, f, acc);
   __m256d b[G];
 #pragma GCC unroll 4
   for (int g = 0; g < G; ++g) b[g] = _mm256_loadu_pd(acc + 4 * g);
@@ -253,18 +260,8 @@ __attribute__((target("avx512f"))) void rows_avx512(float* const* rows, unsigned
   }
   double acc[R];
   for (int g = 0; g < G; ++g) _mm512_storeu_pd(acc + 8 * g, a[g]);
-  for (unsigned i = n8; i < ni; ++i)
-    for (int r = 0; r < R; ++r) {
-      acc[r] = acc[r] * k + double(rows[r][i]);
-      f[std::size_t(i) * R + r] = acc[r];
-    }
-  for (int r = 0; r < R; ++r) acc[r] = 0;
-  for (unsigned i = ni; i-- > n8;)
-    for (int r = 0; r < R; ++r) {
-      const double in = double(rows[r][i]);
-      rows[r][i] = float(norm * (f[std::size_t(i) * R + r] + acc[r]));
-      acc[r] = k * (acc[r] + in);
-    }
+  forward_tail(rows, R, n8, ni, k, f, acc);
+  backward_tail(rows, R, n8, ni, k, norm, f, acc);
   __m512d b[G];
   for (int g = 0; g < G; ++g) b[g] = _mm512_loadu_pd(acc + 8 * g);
   for (unsigned i = n8; i > 0; i -= 8) {
