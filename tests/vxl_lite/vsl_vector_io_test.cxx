@@ -66,7 +66,9 @@ TEST(VslVectorIo, BuiltInLayouts)
   EXPECT_EQ(encode(std::vector<int>{5, -9, 1000000}), "\x82\x83\xff\x85\x85\xf7\x40\x04\xbd");
   EXPECT_EQ(encode(std::vector<int>{}), "\x82\x80");
   EXPECT_EQ(encode(std::vector<double>{1.5, -2}), "\x82\x82\xff" + dbl(1.5) + dbl(-2));
-  EXPECT_EQ(encode(std::vector<unsigned char>{'A', 'B'}), "\x82\x82\xff" "AB");
+  // Version 2 keeps the by-element flag for chars, as VXL reads them there.
+  EXPECT_EQ(encode(std::vector<unsigned char>{'A', 'B'}), std::string("\x82\x82\x00" "AB", 5));
+  EXPECT_EQ(encode(std::vector<signed char>{'A', -1}), std::string("\x82\x82\x00" "A\xff", 5));
   EXPECT_EQ(encode(std::vector<bool>{true, false}), std::string("\x81\x82\xff\x00", 4));
 
   std::vector<int> vi;
@@ -95,6 +97,12 @@ TEST(VslVectorIo, BuiltInLayouts)
   std::vector<char> vc{'x', '\0', 'y'}, vc2;
   EXPECT_TRUE(decode(encode(vc), vc2));
   EXPECT_EQ(vc, vc2);
+  // Either flag in version 2 (earlier builds wrote ff), the raw one in 3.
+  for (const char* bytes : {"\x82\x82\x00" "AB", "\x82\x82\xff" "AB", "\x83\x82\xff" "AB"}) {
+    std::vector<unsigned char> vu8;
+    EXPECT_TRUE(decode(std::string(bytes, 5), vu8)) << bytes[0];
+    EXPECT_EQ(vu8, (std::vector<unsigned char>{'A', 'B'}));
+  }
 }
 
 TEST(VslVectorIo, ClassLayouts)
@@ -149,9 +157,9 @@ TEST(VslVectorIo, Errors)
   EXPECT_FALSE(decode("\x82\x00\x00\x00\x81\xff" + dbl(1), vd));
   EXPECT_EQ(vd, std::vector<double>{1});
   EXPECT_EQ(v, keep);
-  // The old version-2 char vector with a class flag.
+  // Version 3 char vectors carry the raw flag only.
   std::vector<unsigned char> vc;
-  EXPECT_FALSE(decode(std::string("\x82\x82\x00" "AB", 5), vc));
+  EXPECT_FALSE(decode(std::string("\x83\x82\x00" "AB", 5), vc));
 }
 
 TEST(VslVectorIo, VnlVectorAndPoint)

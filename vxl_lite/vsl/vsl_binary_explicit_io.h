@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <limits>
 #include <type_traits>
+#include <vsl/vsl_binary_io.h>
 
 // Most bytes an integer of size_of_type bytes can take.
 #define VSL_MAX_ARBITRARY_INT_BUFFER_LENGTH(size_of_type) ((((size_of_type) * 8) + 6) / 7)

@@ -16,6 +16,7 @@
 #include <vsl/vsl_b_istream.h>
 #include <vsl/vsl_b_ofstream.h>
 #include <vsl/vsl_b_ostream.h>
+#include <vxl_config.h>
 
 void vsl_b_write(vsl_b_ostream& os, bool b);
 void vsl_b_write(vsl_b_ostream& os, char n);

@@ -2,7 +2,7 @@
 #define vsl_block_binary_h_
 // Blocks of elements, the body of vsl's vector layouts:
 //  - float, double: flag true, then the raw little-endian values;
-//  - the char types: flag true, then the raw bytes;
+//  - the char types: flag true, then the raw bytes (but see old_chars);
 //  - other integers: flag true, the byte count of the packed data as an
 //    unsigned integer, then the values in the variable-length code;
 //  - anything else: flag false, then each element through its vsl_b_write.
@@ -145,15 +145,16 @@ bool read_packed(vsl_b_istream& is, std::vector<T>& out, std::size_t n, const ch
   }
   return true;
 }
-} // namespace vsl_block_detail
 
-// Writes n elements starting at begin as one block.
+// old_chars: the layout inside a version-2 vector, where the char types
+// still carry the by-element flag (their bytes are the same either way).
+// Files from earlier tessaly builds have the raw flag there, so the reader
+// takes both.
 template <class T>
-void vsl_block_binary_write(vsl_b_ostream& os, const T* begin, std::size_t n)
+void write_block(vsl_b_ostream& os, const T* begin, std::size_t n, bool old_chars)
 {
-  using namespace vsl_block_detail;
   constexpr kind k = kind_of<T>();
-  vsl_b_write(os, k != by_element);
+  vsl_b_write(os, k != by_element && !(k == raw_byte && old_chars));
   if constexpr (k == raw_float || k == raw_byte)
     write_raw(os, begin, n);
   else if constexpr (k == packed_int)
@@ -162,19 +163,16 @@ void vsl_block_binary_write(vsl_b_ostream& os, const T* begin, std::size_t n)
     for (std::size_t i = 0; i < n; ++i) vsl_b_write(os, begin[i]);
 }
 
-// Reads a block of n elements into out, replacing its content only when the
-// whole block was read.  Returns false (stream bad, out unchanged) on failure.
 template <class T>
-bool vsl_block_binary_read(vsl_b_istream& is, std::vector<T>& out, std::size_t n,
-                           const char* reader = "vsl_block_binary_read()")
+bool read_block(vsl_b_istream& is, std::vector<T>& out, std::size_t n, const char* reader,
+                bool old_chars)
 {
-  using namespace vsl_block_detail;
   if (!is) return false;
   constexpr kind k = kind_of<T>();
   bool flag = false;
   vsl_b_read(is, flag);
   if (!is) return false;
-  if (flag != (k != by_element)) {
+  if (flag != (k != by_element) && !(k == raw_byte && old_chars)) {
     is.report_error(reader, std::string("Unexpected block flag: expected ") + (flag ? "false" : "true"));
     return false;
   }
@@ -199,6 +197,23 @@ bool vsl_block_binary_read(vsl_b_istream& is, std::vector<T>& out, std::size_t n
   }
   out.swap(tmp);
   return true;
+}
+} // namespace vsl_block_detail
+
+// Writes n elements starting at begin as one block.
+template <class T>
+void vsl_block_binary_write(vsl_b_ostream& os, const T* begin, std::size_t n)
+{
+  vsl_block_detail::write_block(os, begin, n, false);
+}
+
+// Reads a block of n elements into out, replacing its content only when the
+// whole block was read.  Returns false (stream bad, out unchanged) on failure.
+template <class T>
+bool vsl_block_binary_read(vsl_b_istream& is, std::vector<T>& out, std::size_t n,
+                           const char* reader = "vsl_block_binary_read()")
+{
+  return vsl_block_detail::read_block(is, out, n, reader, false);
 }
 
 // Reads a block of n elements into the n elements starting at begin; on

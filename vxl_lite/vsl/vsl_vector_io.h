@@ -3,7 +3,8 @@
 // std::vector in vsl's layout: a short version, the element count as an
 // unsigned integer, then for a non-empty vector the block of
 // vsl_block_binary.h.  Written as version 2; read in versions 2 and 3, which
-// share the layout.  std::vector<bool> has its own layout: version 1, the
+// share the layout except for the char types: version 2 flags their bytes
+// false, as older VXL wrote them and as VXL still demands there.  std::vector<bool> has its own layout: version 1, the
 // count, then one byte per element.
 #include <cstddef>
 #include <ostream>
@@ -23,7 +24,7 @@ void vsl_b_write(vsl_b_ostream& os, const std::vector<T>& v)
   const short version_no = 2;
   vsl_b_write(os, version_no);
   vsl_b_write(os, v.size());
-  if (!v.empty()) vsl_block_binary_write(os, v.data(), v.size());
+  if (!v.empty()) vsl_block_detail::write_block(os, v.data(), v.size(), true);
 }
 
 // On any failure v keeps its old content and the stream goes bad.
@@ -46,7 +47,7 @@ void vsl_b_read(vsl_b_istream& is, std::vector<T>& v)
     v.clear();
     return;
   }
-  vsl_block_binary_read(is, v, n, reader);
+  vsl_block_detail::read_block(is, v, n, reader, ver == 2);
 }
 
 // "Vector length: n", then the first few elements, one a line.
