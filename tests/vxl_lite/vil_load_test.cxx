@@ -2,12 +2,14 @@
 // limit, and what the real test files give.
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 #include <gtest/gtest.h>
+#include <dirent.h>
 #include <sys/stat.h>
 #include <vil/vil_image_view.h>
 #include <vil/vil_load.h>
@@ -227,6 +229,119 @@ TEST(VilLoad, PngAndPnmRoundTrips)
   EXPECT_FALSE(vil_save(grey, "/nonexistent-dir/x.png"));
   const std::string err = ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 3) << err;
+}
+
+// vil_save picks the format from the name; each file starts as its format
+// does and reads back (JPEG within a few levels).
+TEST(VilLoad, SaveChoosesTheFormatByExtension)
+{
+  struct row
+  {
+    const char* name;
+    std::string magic;
+    std::vector<unsigned> planes;
+    int tolerance;
+  };
+  const row rows[] = {
+      {"x.tif", std::string("II*\0", 4), {1, 2, 3, 4, 5}, 0},
+      {"x.TIFF", std::string("II*\0", 4), {1, 3}, 0},
+      {"x.png", "\x89PNG", {1, 2, 3, 4}, 0},
+      {"x.bmp", "BM", {1, 3, 4}, 0},
+      {"x.pgm", "P5", {1}, 0},
+      {"x.ppm", "P6", {3}, 0},
+      {"x.jpg", "\xff\xd8\xff", {1, 3}, 4},
+      {"x.jpeg", "\xff\xd8\xff", {1, 3}, 4},
+  };
+  for (const row& r : rows)
+    for (unsigned np : r.planes) {
+      SCOPED_TRACE(std::string(r.name) + ", " + std::to_string(np) + " planes");
+      vil_image_view<vxl_byte> v(33, 17, np);  // smooth, for JPEG
+      for (unsigned p = 0; p < np; ++p)
+        for (unsigned j = 0; j < 17; ++j)
+          for (unsigned i = 0; i < 33; ++i) v(i, j, p) = vxl_byte(i * 4 + j * 3 + p * 30);
+      const std::string path = temp_path(r.name);
+      std::remove(path.c_str());
+      ASSERT_TRUE(vil_save(v, path.c_str()));
+      const bytes b = read_file(path);
+      EXPECT_EQ(std::string(b.begin(), b.begin() + std::ptrdiff_t(std::min(b.size(), r.magic.size()))), r.magic);
+      const vil_image_view<vxl_byte> back = vil_load(path);
+      ASSERT_EQ(back.nplanes(), np);
+      ASSERT_EQ(back.ni(), 33u);
+      ASSERT_EQ(back.nj(), 17u);
+      int worst = 0;
+      for (unsigned p = 0; p < np; ++p)
+        for (unsigned j = 0; j < 17; ++j)
+          for (unsigned i = 0; i < 33; ++i) worst = std::max(worst, std::abs(back(i, j, p) - v(i, j, p)));
+      EXPECT_LE(worst, r.tolerance);
+    }
+  // TIFF keeps every pixel type its reader gives back.
+  const std::string tif = temp_path("types.tif");
+  auto tiff_round_trip = [&](const auto& v) {
+    SCOPED_TRACE(v.is_a() + " " + std::to_string(v.nplanes()));
+    ASSERT_TRUE(vil_save(v, tif.c_str()));
+    const vil_image_view_base_sptr back = vil_load(tif);
+    ASSERT_TRUE(back);
+    ASSERT_EQ(back->pixel_format(), v.pixel_format());
+    EXPECT_TRUE(same_pixels(v, std::decay_t<decltype(v)>(back)));
+  };
+  tiff_round_trip(pattern<bool>(13, 5, 1, 1));
+  tiff_round_trip(pattern<vxl_sbyte>(9, 5, 2, 1));
+  tiff_round_trip(pattern<vxl_uint_16>(9, 5, 3, 331));
+  tiff_round_trip(pattern<vxl_int_16>(9, 5, 1, 401));
+  tiff_round_trip(pattern<vxl_uint_32>(9, 5, 4, 1u << 24));
+  tiff_round_trip(pattern<vxl_int_32>(9, 5, 1, 1u << 25));
+  tiff_round_trip(pattern<float>(9, 5, 3, 1));
+  tiff_round_trip(pattern<double>(9, 5, 1, 1));
+  // Other names are PNM, said once; a named format goes whatever the name.
+  ::testing::internal::CaptureStderr();
+  ASSERT_TRUE(vil_save(pattern<vxl_byte>(4, 3, 1, 1), temp_path("x.dat").c_str()));
+  EXPECT_NE(::testing::internal::GetCapturedStderr().find("assuming pnm format"), std::string::npos);
+  EXPECT_EQ(read_file(temp_path("x.dat"))[0], 'P');
+  ASSERT_TRUE(vil_save(pattern<vxl_byte>(4, 3, 1, 1), temp_path("x.dat").c_str(), "tiff"));
+  EXPECT_EQ(read_file(temp_path("x.dat"))[0], 'I');
+}
+
+// A write that fails leaves no file behind, and the old file as it was.
+TEST(VilLoad, FailedSavesLeaveNoFile)
+{
+  const std::string dir = temp_path("failed/");
+  ::mkdir(dir.c_str(), 0777);
+  const std::string kept = dir + "kept.png";
+  ASSERT_TRUE(vil_save(pattern<vxl_byte>(5, 4, 3, 1), kept.c_str()));
+  const bytes before = read_file(kept);
+  const vil_image_view<float> real(3, 3);
+  const vil_image_view<bool> two_bit_planes(4, 4, 2);
+  const vil_image_view<vxl_byte> empty;
+  const std::pair<const char*, const vil_image_view_base*> refusals[] = {
+      {"kept.png", &real}, {"a.jpg", &real}, {"a.bmp", &real},
+      {"a.pnm", &real},    {"a.tif", &two_bit_planes}, {"b.tif", &empty}};
+  for (const auto& r : refusals) {
+    SCOPED_TRACE(r.first);
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(vil_save(*r.second, (dir + r.first).c_str()));
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+  }
+  ::testing::internal::CaptureStderr();
+  EXPECT_FALSE(vil_save(pattern<vxl_byte>(5, 4, 3, 1), (dir + "none/x.png").c_str()));
+  EXPECT_FALSE(vil_save(pattern<vxl_byte>(5, 4, 3, 1), dir.c_str(), "png"));
+  ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(read_file(kept), before);
+  std::string left;
+  if (DIR* d = ::opendir(dir.c_str())) {
+    while (const dirent* e = ::readdir(d))
+      if (e->d_name[0] != '.') left += std::string(e->d_name) + ' ';
+    ::closedir(d);
+  }
+  EXPECT_EQ(left, "kept.png ");
+  // A full device: every writer notices that its bytes did not go.
+  struct stat st;
+  if (::stat("/dev/full", &st) == 0)
+    for (const char* format : {"tiff", "png", "bmp", "jpeg", "pnm"}) {
+      ::testing::internal::CaptureStderr();
+      EXPECT_FALSE(vil_save(pattern<vxl_byte>(300, 200, 3, 1), "/dev/full", format)) << format;
+      ::testing::internal::GetCapturedStderr();
+    }
 }
 
 TEST(VilLoad, PlainAndRawPnmSamples)

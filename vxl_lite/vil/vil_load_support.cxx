@@ -5,14 +5,19 @@
 #include <string>
 #include <vil/vil_load.h>
 
-vil_image_view_base_sptr vil_load_fail(const char* path, const char* reason)
+void vil_error_line(const char* who, const char* path, const char* reason)
 {
-  std::string line = std::string("vil_load: ") + (path ? path : "(null)") + ": " + reason;
+  std::string line = std::string(who) + ": " + (path ? path : "(null)") + ": " + reason;
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' '))
     line.pop_back();
   for (char& c : line)
     if (c == '\n' || c == '\r') c = ' ';
   std::cerr << line << '\n';
+}
+
+vil_image_view_base_sptr vil_load_fail(const char* path, const char* reason)
+{
+  vil_error_line("vil_load", path, reason);
   return vil_image_view_base_sptr();
 }
 

@@ -12,6 +12,10 @@
 // pointer, so readers can `return vil_load_fail(path, "...");`.
 vil_image_view_base_sptr vil_load_fail(const char* path, const char* reason);
 
+// Writes "<who>: <path>: <reason>" as one line on the standard error stream,
+// as vil_load_fail does; the writers' error lines share it.
+void vil_error_line(const char* who, const char* path, const char* reason);
+
 // True when an image of ni x nj x nplanes samples of bytes_per_sample bytes
 // has at least one pixel and fits under vil_load_max_bytes() without
 // overflowing; otherwise reports why and returns false.

@@ -1,8 +1,10 @@
 #include <vil/file_formats/vil_bmp.h>
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 #include <vil/vil_load_support.h>
+#include <vil/vil_save_support.h>
 
 namespace
 {
@@ -142,4 +144,64 @@ vil_image_view_base_sptr vil_bmp_read(const char* path, std::FILE* f)
     }
   }
   return vil_load_result(view);
+}
+
+namespace
+{
+void put16(unsigned char* p, uint32_t v)
+{
+  p[0] = (unsigned char)(v & 0xff);
+  p[1] = (unsigned char)(v >> 8);
+}
+void put32(unsigned char* p, uint32_t v)
+{
+  put16(p, v & 0xffff);
+  put16(p + 2, v >> 16);
+}
+}  // namespace
+
+bool vil_bmp_write(const char* path, std::FILE* f, const vil_image_view_base& view)
+{
+  const unsigned np = view.nplanes();
+  if (view.size() == 0 || view.pixel_format() != VIL_PIXEL_FORMAT_BYTE || (np != 1 && np != 3 && np != 4))
+    return vil_save_refuse(path, view, "BMP", "8-bit images of 1, 3 or 4 planes");
+  const vil_image_view<vxl_byte>& v = static_cast<const vil_image_view<vxl_byte>&>(view);
+  const unsigned bitcount = 8 * np;
+  const unsigned long long row_bytes = ((unsigned long long)(v.ni()) * bitcount + 31) / 32 * 4;
+  const unsigned palette = np == 1 ? 256 * 4 : 0;
+  const unsigned offset = 14 + 40 + palette;
+  const unsigned long long size = offset + row_bytes * v.nj();
+  if (v.ni() > 0x7fffffffu || v.nj() > 0x7fffffffu || size > 0xffffffffull)
+    return vil_save_fail(path, "image too large for a BMP file");
+
+  // File header, then a 40-byte info header: bottom-up rows, no compression.
+  unsigned char h[14 + 40] = {'B', 'M'};
+  put32(h + 2, uint32_t(size));
+  put32(h + 10, offset);
+  put32(h + 14, 40);
+  put32(h + 18, v.ni());
+  put32(h + 22, v.nj());
+  put16(h + 26, 1);
+  put16(h + 28, bitcount);
+  put32(h + 34, uint32_t(row_bytes * v.nj()));
+  put32(h + 38, 2835);  // 72 dots an inch
+  put32(h + 42, 2835);
+  put32(h + 46, np == 1 ? 256 : 0);
+  bool ok = std::fwrite(h, 1, sizeof h, f) == sizeof h;
+  if (np == 1) {  // grey: a palette of 256 greys
+    unsigned char grey[256 * 4];
+    for (unsigned k = 0; k < 256; ++k) {
+      grey[4 * k] = grey[4 * k + 1] = grey[4 * k + 2] = (unsigned char)k;
+      grey[4 * k + 3] = 0;
+    }
+    ok = ok && std::fwrite(grey, 1, sizeof grey, f) == sizeof grey;
+  }
+  std::vector<unsigned char> row(row_bytes, 0);
+  for (unsigned k = 0; ok && k < v.nj(); ++k) {
+    vil_save_interleaved_row(v, v.nj() - 1 - k, row.data());
+    if (np > 1)  // stored blue, green, red (, alpha)
+      for (std::size_t i = 0; i < v.ni(); ++i) std::swap(row[i * np], row[i * np + 2]);
+    ok = std::fwrite(row.data(), 1, row.size(), f) == row.size();
+  }
+  return ok || vil_save_fail(path, "write failed");
 }

@@ -1,6 +1,6 @@
 #ifndef vil_bmp_h_
 #define vil_bmp_h_
-// Windows and OS/2 bitmap files, read natively.
+// Windows and OS/2 bitmap files, read and written natively.
 #include <cstddef>
 #include <cstdio>
 #include <vil/vil_image_view_base.h>
@@ -14,5 +14,11 @@ bool vil_bmp_probe(const unsigned char* head, std::size_t n);
 // (colour and alpha).  Run-length compressed files are refused.  Null, with
 // the error line, on failure.
 vil_image_view_base_sptr vil_bmp_read(const char* path, std::FILE* f);
+
+// Writes an 8-bit view to f, open for writing, uncompressed and bottom-up:
+// 1 plane as 8 bits with a grey palette, 3 planes as 24 bits, 4 as 32 bits
+// (colour and alpha).  path only names the file in messages.  False, with
+// one line on standard error, on failure.
+bool vil_bmp_write(const char* path, std::FILE* f, const vil_image_view_base& view);
 
 #endif

@@ -7,25 +7,32 @@
 #include <vector>
 #include <vil/vil_load.h>
 #include <vil/vil_load_support.h>
+#include <vil/vil_save_support.h>
 
 // libjpeg's error_exit must not return; ours longjmps back into the plain
 // function that called libjpeg.  No C++ object lives in those frames.
 namespace
 {
+// Where error_exit jumps to, and its message; client_data points here.
+struct jpeg_escape
+{
+  std::jmp_buf jump;
+  char err[JMSG_LENGTH_MAX];
+};
+
 struct jpeg_job
 {
   jpeg_decompress_struct cinfo;
   jpeg_error_mgr jerr;
-  std::jmp_buf jump;
-  char err[JMSG_LENGTH_MAX];
+  jpeg_escape esc;
   bool created;
 };
 
 void on_error_exit(j_common_ptr cinfo)
 {
-  jpeg_job* job = reinterpret_cast<jpeg_job*>(cinfo->client_data);
-  (*cinfo->err->format_message)(cinfo, job->err);
-  std::longjmp(job->jump, 1);
+  jpeg_escape* esc = static_cast<jpeg_escape*>(cinfo->client_data);
+  (*cinfo->err->format_message)(cinfo, esc->err);
+  std::longjmp(esc->jump, 1);
 }
 
 // Warnings (level -1) mean corrupt or truncated data that libjpeg would
@@ -41,9 +48,9 @@ int read_header(jpeg_job* job, std::FILE* f, unsigned long max_memory)
   job->jerr.error_exit = on_error_exit;
   job->jerr.emit_message = on_message;
   job->created = false;
-  job->err[0] = 0;
-  job->cinfo.client_data = job;  // kept by jpeg_create_decompress
-  if (setjmp(job->jump)) return 0;
+  job->esc.err[0] = 0;
+  job->cinfo.client_data = &job->esc;  // kept by jpeg_create_decompress
+  if (setjmp(job->esc.jump)) return 0;
   jpeg_create_decompress(&job->cinfo);
   job->created = true;
   // Progressive files keep all coefficients; bound that too.
@@ -62,7 +69,7 @@ int read_header(jpeg_job* job, std::FILE* f, unsigned long max_memory)
 
 int read_pixels(jpeg_job* job, JSAMPARRAY rows)
 {
-  if (setjmp(job->jump)) return 0;
+  if (setjmp(job->esc.jump)) return 0;
   jpeg_start_decompress(&job->cinfo);
   while (job->cinfo.output_scanline < job->cinfo.output_height)
     jpeg_read_scanlines(&job->cinfo, rows + job->cinfo.output_scanline,
@@ -90,7 +97,7 @@ vil_image_view_base_sptr vil_jpeg_read(const char* path, std::FILE* f)
 {
   jpeg_job job;
   jpeg_guard guard{job};
-  if (!read_header(&job, f, 3 * (unsigned long)vil_load_max_bytes())) return vil_load_fail(path, job.err);
+  if (!read_header(&job, f, 3 * (unsigned long)vil_load_max_bytes())) return vil_load_fail(path, job.esc.err);
   const unsigned ni = job.cinfo.output_width, nj = job.cinfo.output_height;
   const unsigned np = unsigned(job.cinfo.output_components);
   if (!vil_load_size_ok(path, ni, nj, np, 1)) return vil_image_view_base_sptr();
@@ -98,6 +105,70 @@ vil_image_view_base_sptr vil_jpeg_read(const char* path, std::FILE* f)
   if (view.size() == 0) return vil_load_fail(path, "out of memory");
   std::vector<JSAMPROW> rows(nj);
   for (unsigned j = 0; j < nj; ++j) rows[j] = view.top_left_ptr() + std::size_t(j) * view.jstep();
-  if (!read_pixels(&job, rows.data())) return vil_load_fail(path, job.err);
+  if (!read_pixels(&job, rows.data())) return vil_load_fail(path, job.esc.err);
   return vil_load_result(view);
+}
+
+namespace
+{
+struct jpeg_write_job
+{
+  jpeg_compress_struct cinfo;
+  jpeg_error_mgr jerr;
+  jpeg_escape esc;
+  bool created;
+};
+
+// Writing raises no warnings worth failing for.
+void on_write_message(j_common_ptr, int) {}
+
+// Compresses the view row by row; row holds one interleaved row.
+int write_jpeg(jpeg_write_job* job, std::FILE* f, const vil_image_view<vxl_byte>& v, JSAMPLE* row)
+{
+  job->cinfo.err = jpeg_std_error(&job->jerr);
+  job->jerr.error_exit = on_error_exit;
+  job->jerr.emit_message = on_write_message;
+  job->created = false;
+  job->esc.err[0] = 0;
+  job->cinfo.client_data = &job->esc;
+  if (setjmp(job->esc.jump)) return 0;
+  jpeg_create_compress(&job->cinfo);
+  job->created = true;
+  jpeg_stdio_dest(&job->cinfo, f);
+  job->cinfo.image_width = v.ni();
+  job->cinfo.image_height = v.nj();
+  job->cinfo.input_components = int(v.nplanes());
+  job->cinfo.in_color_space = v.nplanes() == 1 ? JCS_GRAYSCALE : JCS_RGB;
+  jpeg_set_defaults(&job->cinfo);
+  jpeg_set_quality(&job->cinfo, 75, TRUE);
+  jpeg_start_compress(&job->cinfo, TRUE);
+  while (job->cinfo.next_scanline < job->cinfo.image_height) {
+    vil_save_interleaved_row(v, job->cinfo.next_scanline, row);
+    jpeg_write_scanlines(&job->cinfo, &row, 1);
+  }
+  jpeg_finish_compress(&job->cinfo);
+  return 1;
+}
+
+struct jpeg_write_guard
+{
+  jpeg_write_job& job;
+  ~jpeg_write_guard()
+  {
+    if (job.created) jpeg_destroy_compress(&job.cinfo);
+  }
+};
+}  // namespace
+
+bool vil_jpeg_write(const char* path, std::FILE* f, const vil_image_view_base& view)
+{
+  const unsigned np = view.nplanes();
+  if (view.size() == 0 || view.pixel_format() != VIL_PIXEL_FORMAT_BYTE || (np != 1 && np != 3))
+    return vil_save_refuse(path, view, "JPEG", "8-bit images of 1 or 3 planes");
+  const vil_image_view<vxl_byte>& v = static_cast<const vil_image_view<vxl_byte>&>(view);
+  std::vector<JSAMPLE> row(std::size_t(v.ni()) * np);
+  jpeg_write_job job;
+  jpeg_write_guard guard{job};
+  if (!write_jpeg(&job, f, v, row.data())) return vil_save_fail(path, job.esc.err);
+  return true;
 }

@@ -1,13 +1,12 @@
 #include <vil/file_formats/vil_png.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <csetjmp>
 #include <cstring>
-#include <iostream>
 #include <png.h>
 #include <vector>
 #include <vil/vil_load_support.h>
+#include <vil/vil_save_support.h>
 
 // libpng reports errors by longjmp.  Every setjmp below sits in a plain
 // function whose frame holds no C++ object, so the jump never skips a
@@ -224,50 +223,33 @@ bool write_view(const char* path, std::FILE* f, const vil_image_view<T>& v, int 
   static const int colour_of[] = {0, PNG_COLOR_TYPE_GRAY, PNG_COLOR_TYPE_GRAY_ALPHA,
                                   PNG_COLOR_TYPE_RGB, PNG_COLOR_TYPE_RGB_ALPHA};
   // libpng wants interleaved rows; copy whatever layout the view has.
-  const unsigned np = v.nplanes();
-  std::vector<T> pixels(std::size_t(v.ni()) * v.nj() * np);
+  const std::size_t row_len = std::size_t(v.ni()) * v.nplanes();
+  std::vector<T> pixels(row_len * v.nj());
   std::vector<png_bytep> rows(v.nj());
   for (unsigned j = 0; j < v.nj(); ++j) {
-    T* row = pixels.data() + std::size_t(j) * v.ni() * np;
-    rows[j] = reinterpret_cast<png_bytep>(row);
-    for (unsigned i = 0; i < v.ni(); ++i)
-      for (unsigned p = 0; p < np; ++p) row[i * np + p] = v(i, j, p);
+    vil_save_interleaved_row(v, j, pixels.data() + j * row_len);
+    rows[j] = reinterpret_cast<png_bytep>(pixels.data() + j * row_len);
   }
   png_job job;
   job.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &job, on_error, on_warning);
-  if (!job.png) return false;
+  if (!job.png) return vil_save_fail(path, "libpng could not start");
   png_write_guard guard{job};
   job.info = png_create_info_struct(job.png);
-  if (!job.info) return false;
-  if (!write_png(&job, f, v.ni(), v.nj(), depth, colour_of[np], rows.data())) {
-    std::cerr << "vil_save: " << path << ": " << job.err << '\n';
-    return false;
-  }
+  if (!job.info) return vil_save_fail(path, "libpng could not start");
+  if (!write_png(&job, f, v.ni(), v.nj(), depth, colour_of[v.nplanes()], rows.data()))
+    return vil_save_fail(path, job.err);
   return true;
 }
 }  // namespace
 
-bool vil_png_write(const char* path, const vil_image_view_base& view)
+bool vil_png_write(const char* path, std::FILE* f, const vil_image_view_base& view)
 {
   const unsigned np = view.nplanes();
   const vil_pixel_format fmt = view.pixel_format();
   if (view.size() == 0 || np < 1 || np > 4 ||
-      (fmt != VIL_PIXEL_FORMAT_BYTE && fmt != VIL_PIXEL_FORMAT_UINT_16)) {
-    std::cerr << "vil_save: " << path << ": PNG takes 8- or 16-bit images of 1 to 4 planes, not "
-              << view.is_a() << " with " << np << " planes\n";
-    return false;
-  }
-  std::FILE* f = std::fopen(path, "wb");
-  if (!f) {
-    std::cerr << "vil_save: " << path << ": " << std::strerror(errno) << '\n';
-    return false;
-  }
-  bool ok = fmt == VIL_PIXEL_FORMAT_BYTE
-                ? write_view(path, f, static_cast<const vil_image_view<vxl_byte>&>(view), 8)
-                : write_view(path, f, static_cast<const vil_image_view<vxl_uint_16>&>(view), 16);
-  if (std::fclose(f) != 0 && ok) {
-    std::cerr << "vil_save: " << path << ": " << std::strerror(errno) << '\n';
-    ok = false;
-  }
-  return ok;
+      (fmt != VIL_PIXEL_FORMAT_BYTE && fmt != VIL_PIXEL_FORMAT_UINT_16))
+    return vil_save_refuse(path, view, "PNG", "8- or 16-bit images of 1 to 4 planes");
+  if (fmt == VIL_PIXEL_FORMAT_BYTE)
+    return write_view(path, f, static_cast<const vil_image_view<vxl_byte>&>(view), 8);
+  return write_view(path, f, static_cast<const vil_image_view<vxl_uint_16>&>(view), 16);
 }

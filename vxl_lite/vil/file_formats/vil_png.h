@@ -15,7 +15,8 @@ bool vil_png_probe(const unsigned char* head, std::size_t n);
 vil_image_view_base_sptr vil_png_read(const char* path, std::FILE* f);
 
 // Writes an 8- or 16-bit view of 1 to 4 planes (grey, grey + alpha, colour,
-// colour + alpha).  False, with one line on standard error, on failure.
-bool vil_png_write(const char* path, const vil_image_view_base& view);
+// colour + alpha) to f, open for writing; path only names the file in
+// messages.  False, with one line on standard error, on failure.
+bool vil_png_write(const char* path, std::FILE* f, const vil_image_view_base& view);
 
 #endif

@@ -1,11 +1,10 @@
 #include <vil/file_formats/vil_pnm.h>
 
-#include <cerrno>
 #include <cstring>
-#include <iostream>
 #include <string>
 #include <vector>
 #include <vil/vil_load_support.h>
+#include <vil/vil_save_support.h>
 
 namespace
 {
@@ -175,23 +174,15 @@ bool write_bits(std::FILE* f, const vil_image_view<bool>& v)
 }
 }  // namespace
 
-bool vil_pnm_write(const char* path, const vil_image_view_base& view)
+bool vil_pnm_write(const char* path, std::FILE* f, const vil_image_view_base& view)
 {
   const unsigned np = view.nplanes();
   const vil_pixel_format fmt = view.pixel_format();
   const bool bits = fmt == VIL_PIXEL_FORMAT_BOOL && np == 1;
   const bool samples = (fmt == VIL_PIXEL_FORMAT_BYTE || fmt == VIL_PIXEL_FORMAT_UINT_16) &&
                        (np == 1 || np == 3);
-  if (view.size() == 0 || (!bits && !samples)) {
-    std::cerr << "vil_save: " << path << ": PNM takes bool, 8- or 16-bit images of 1 or 3 planes, not "
-              << view.is_a() << " with " << np << " planes\n";
-    return false;
-  }
-  std::FILE* f = std::fopen(path, "wb");
-  if (!f) {
-    std::cerr << "vil_save: " << path << ": " << std::strerror(errno) << '\n';
-    return false;
-  }
+  if (view.size() == 0 || (!bits && !samples))
+    return vil_save_refuse(path, view, "PNM", "bool, 8- or 16-bit images of 1 or 3 planes");
   const char* magic = bits ? "P4" : np == 1 ? "P5" : "P6";
   std::string header = std::string(magic) + "\n" + std::to_string(view.ni()) + " " +
                        std::to_string(view.nj()) + "\n";
@@ -202,7 +193,5 @@ bool vil_pnm_write(const char* path, const vil_image_view_base& view)
     else if (fmt == VIL_PIXEL_FORMAT_BYTE) ok = write_samples(f, static_cast<const vil_image_view<vxl_byte>&>(view));
     else ok = write_samples(f, static_cast<const vil_image_view<vxl_uint_16>&>(view));
   }
-  if (std::fclose(f) != 0) ok = false;
-  if (!ok) std::cerr << "vil_save: " << path << ": write failed\n";
-  return ok;
+  return ok || vil_save_fail(path, "write failed");
 }

@@ -15,7 +15,8 @@ bool vil_pnm_probe(const unsigned char* head, std::size_t n);
 vil_image_view_base_sptr vil_pnm_read(const char* path, std::FILE* f);
 
 // Writes raw PGM/PPM (1 or 3 planes of bytes or vxl_uint_16) or raw PBM
-// (bool, 1 plane).  False, with one line on standard error, on failure.
-bool vil_pnm_write(const char* path, const vil_image_view_base& view);
+// (bool, 1 plane) to f, open for writing; path only names the file in
+// messages.  False, with one line on standard error, on failure.
+bool vil_pnm_write(const char* path, std::FILE* f, const vil_image_view_base& view);
 
 #endif

@@ -1,12 +1,17 @@
 #include <vil/file_formats/vil_tiff.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <sys/stat.h>
 #include <tiffio.h>
+#include <type_traits>
 #include <vector>
 #include <vil/vil_load.h>
 #include <vil/vil_load_support.h>
+#include <vil/vil_save_support.h>
 
 namespace
 {
@@ -197,4 +202,119 @@ vil_image_view_base_sptr vil_tiff_read(const char* path, std::FILE*)
   char why[1024] = "";
   if (TIFFRGBAImageOK(tif.get(), why)) return read_rgba(path, tif.get(), L, errs);
   return vil_load_fail(path, (std::string("unsupported TIFF image: ") + why).c_str());
+}
+
+namespace
+{
+// libtiff writes through these onto the file vil_save opened (and closes).
+tmsize_t file_read(thandle_t h, void* buf, tmsize_t n)
+{
+  return tmsize_t(std::fread(buf, 1, std::size_t(n), static_cast<std::FILE*>(h)));
+}
+tmsize_t file_write(thandle_t h, void* buf, tmsize_t n)
+{
+  return tmsize_t(std::fwrite(buf, 1, std::size_t(n), static_cast<std::FILE*>(h)));
+}
+toff_t file_seek(thandle_t h, toff_t off, int whence)
+{
+  std::FILE* f = static_cast<std::FILE*>(h);
+  if (fseeko(f, off_t(off), whence) != 0) return toff_t(-1);
+  return toff_t(ftello(f));
+}
+int file_close(thandle_t) { return 0; }
+toff_t file_size(thandle_t h)
+{
+  std::FILE* f = static_cast<std::FILE*>(h);
+  struct stat st;
+  return std::fflush(f) == 0 && fstat(fileno(f), &st) == 0 ? toff_t(st.st_size) : 0;
+}
+int file_no_map(thandle_t, void**, toff_t*) { return 0; }
+void file_no_unmap(thandle_t, void*, toff_t) {}
+
+template <class T>
+bool write_rows(TIFF* tif, const vil_image_view_base& view)
+{
+  const vil_image_view<T>& v = static_cast<const vil_image_view<T>&>(view);
+  if constexpr (std::is_same<T, bool>::value) {
+    std::vector<unsigned char> row((std::size_t(v.ni()) + 7) / 8);
+    for (unsigned j = 0; j < v.nj(); ++j) {
+      std::fill(row.begin(), row.end(), 0);
+      for (unsigned i = 0; i < v.ni(); ++i)
+        if (v(i, j)) row[i >> 3] |= (unsigned char)(0x80 >> (i & 7));
+      if (TIFFWriteScanline(tif, row.data(), j, 0) < 0) return false;
+    }
+  } else {
+    std::vector<T> row(std::size_t(v.ni()) * v.nplanes());
+    for (unsigned j = 0; j < v.nj(); ++j) {
+      vil_save_interleaved_row(v, j, row.data());
+      if (TIFFWriteScanline(tif, row.data(), j, 0) < 0) return false;
+    }
+  }
+  return true;
+}
+
+// The pixel types the reader gives back, as TIFF stores them.
+struct tiff_sample
+{
+  vil_pixel_format format;
+  uint16_t bits, sample_format;
+  bool (*write)(TIFF*, const vil_image_view_base&);
+};
+const tiff_sample tiff_samples[] = {
+    {VIL_PIXEL_FORMAT_BOOL, 1, SAMPLEFORMAT_UINT, write_rows<bool>},
+    {VIL_PIXEL_FORMAT_BYTE, 8, SAMPLEFORMAT_UINT, write_rows<vxl_byte>},
+    {VIL_PIXEL_FORMAT_SBYTE, 8, SAMPLEFORMAT_INT, write_rows<vxl_sbyte>},
+    {VIL_PIXEL_FORMAT_UINT_16, 16, SAMPLEFORMAT_UINT, write_rows<vxl_uint_16>},
+    {VIL_PIXEL_FORMAT_INT_16, 16, SAMPLEFORMAT_INT, write_rows<vxl_int_16>},
+    {VIL_PIXEL_FORMAT_UINT_32, 32, SAMPLEFORMAT_UINT, write_rows<vxl_uint_32>},
+    {VIL_PIXEL_FORMAT_INT_32, 32, SAMPLEFORMAT_INT, write_rows<vxl_int_32>},
+    {VIL_PIXEL_FORMAT_FLOAT, 32, SAMPLEFORMAT_IEEEFP, write_rows<float>},
+    {VIL_PIXEL_FORMAT_DOUBLE, 64, SAMPLEFORMAT_IEEEFP, write_rows<double>},
+};
+}  // namespace
+
+bool vil_tiff_write(const char* path, std::FILE* f, const vil_image_view_base& view)
+{
+  const tiff_sample* s = nullptr;
+  for (const tiff_sample& t : tiff_samples)
+    if (t.format == view.pixel_format()) s = &t;
+  const unsigned np = view.nplanes();
+  if (!s || view.size() == 0 || np > 65535 || (s->bits == 1 && np != 1))
+    return vil_save_refuse(path, view, "TIFF",
+                           "bool images of 1 plane, or 8-, 16- and 32-bit integer, float and "
+                           "double images");
+  tiff_errors errs;
+  TIFFOpenOptions* opts = TIFFOpenOptionsAlloc();
+  if (!opts) return vil_save_fail(path, "libtiff could not start");
+  TIFFOpenOptionsSetErrorHandlerExtR(opts, on_error, &errs);
+  TIFFOpenOptionsSetWarningHandlerExtR(opts, on_warning, nullptr);
+  // Classic TIFF addresses 4 GB; larger images go to BigTIFF.
+  const unsigned long long bytes = (unsigned long long)(view.size()) * s->bits / 8;
+  std::unique_ptr<TIFF, tiff_closer> tif(
+      TIFFClientOpenExt(path, bytes > 0xf0000000ull ? "w8" : "w", f, file_read, file_write, file_seek,
+                        file_close, file_size, file_no_map, file_no_unmap, opts));
+  TIFFOpenOptionsFree(opts);
+  if (!tif) return vil_save_fail(path, errs.first.empty() ? "libtiff could not start" : errs.first);
+
+  TIFF* t = tif.get();
+  const uint16_t colour = np >= 3 ? 3 : 1, extra = uint16_t(np - colour);
+  TIFFSetField(t, TIFFTAG_IMAGEWIDTH, uint32_t(view.ni()));
+  TIFFSetField(t, TIFFTAG_IMAGELENGTH, uint32_t(view.nj()));
+  TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, uint16_t(np));
+  TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, s->bits);
+  TIFFSetField(t, TIFFTAG_SAMPLEFORMAT, s->sample_format);
+  TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  TIFFSetField(t, TIFFTAG_PHOTOMETRIC, colour == 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK);
+  TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+  if (extra) {
+    // A fourth plane of colour or a second of grey is alpha, as the readers take it.
+    std::vector<uint16_t> kinds(extra, EXTRASAMPLE_UNSPECIFIED);
+    if (np == 2 || np == 4) kinds[0] = EXTRASAMPLE_UNASSALPHA;
+    TIFFSetField(t, TIFFTAG_EXTRASAMPLES, extra, kinds.data());
+  }
+  TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(t, 0));
+  // libtiff reads a short write as a full file; say what happened.
+  if (!s->write(t, view) || !TIFFFlush(t) || !errs.first.empty())
+    return vil_save_fail(path, errs.first.empty() || std::ferror(f) ? "write failed" : errs.first);
+  return true;
 }

@@ -15,4 +15,11 @@ bool vil_tiff_probe(const unsigned char* head, std::size_t n);
 // converted to 8-bit colour by libtiff.  Null, with the error line, on failure.
 vil_image_view_base_sptr vil_tiff_read(const char* path, std::FILE* f);
 
+// Writes the view to f, open for writing, uncompressed, in any pixel type the
+// reader gives back (bool of 1 plane, 8-, 16- and 32-bit integers, float,
+// double) and any number of planes: 1 and 2 as grey (and alpha), 3 and more
+// as colour (alpha, then unspecified samples).  path only names the file in
+// messages.  False, with one line on standard error, on failure.
+bool vil_tiff_write(const char* path, std::FILE* f, const vil_image_view_base& view);
+
 #endif
