@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vil/vil_image_view.h>
 #include <vil/vil_load.h>
 #include <vil/vil_save.h>
@@ -325,6 +326,11 @@ TEST(VilLoad, FailedSavesLeaveNoFile)
   ::testing::internal::CaptureStderr();
   EXPECT_FALSE(vil_save(pattern<vxl_byte>(5, 4, 3, 1), (dir + "none/x.png").c_str()));
   EXPECT_FALSE(vil_save(pattern<vxl_byte>(5, 4, 3, 1), dir.c_str(), "png"));
+  if (::geteuid() != 0) {  // a file the user may not write is not replaced
+    ::chmod(kept.c_str(), 0444);
+    EXPECT_FALSE(vil_save(pattern<vxl_byte>(5, 4, 1, 1), kept.c_str()));
+    ::chmod(kept.c_str(), 0644);
+  }
   ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(read_file(kept), before);
   std::string left;

@@ -94,6 +94,8 @@ bool vil_save(const vil_image_view_base& view, const char* path, const char* fil
   struct stat st;
   const bool exists = ::stat(path, &st) == 0;
   if (exists && S_ISDIR(st.st_mode)) return vil_save_fail(path, std::strerror(EISDIR));
+  // Renaming could replace a file the user may not write; refuse as opening it would.
+  if (exists && ::access(path, W_OK) != 0) return vil_save_fail(path, std::strerror(errno));
   if (exists && !S_ISREG(st.st_mode)) {
     std::FILE* f = std::fopen(path, "wb");
     if (!f) return vil_save_fail(path, std::strerror(errno));
