@@ -78,12 +78,14 @@ int read_pixels(jpeg_job* job, JSAMPARRAY rows)
   return 1;
 }
 
+// Frees libjpeg's state of a reading or writing job on every way out.
+template <class Job>
 struct jpeg_guard
 {
-  jpeg_job& job;
+  Job& job;
   ~jpeg_guard()
   {
-    if (job.created) jpeg_destroy_decompress(&job.cinfo);
+    if (job.created) jpeg_destroy(reinterpret_cast<j_common_ptr>(&job.cinfo));
   }
 };
 }  // namespace
@@ -96,7 +98,7 @@ bool vil_jpeg_probe(const unsigned char* head, std::size_t n)
 vil_image_view_base_sptr vil_jpeg_read(const char* path, std::FILE* f)
 {
   jpeg_job job;
-  jpeg_guard guard{job};
+  jpeg_guard<jpeg_job> guard{job};
   if (!read_header(&job, f, 3 * (unsigned long)vil_load_max_bytes())) return vil_load_fail(path, job.esc.err);
   const unsigned ni = job.cinfo.output_width, nj = job.cinfo.output_height;
   const unsigned np = unsigned(job.cinfo.output_components);
@@ -149,15 +151,6 @@ int write_jpeg(jpeg_write_job* job, std::FILE* f, const vil_image_view<vxl_byte>
   jpeg_finish_compress(&job->cinfo);
   return 1;
 }
-
-struct jpeg_write_guard
-{
-  jpeg_write_job& job;
-  ~jpeg_write_guard()
-  {
-    if (job.created) jpeg_destroy_compress(&job.cinfo);
-  }
-};
 }  // namespace
 
 bool vil_jpeg_write(const char* path, std::FILE* f, const vil_image_view_base& view)
@@ -168,7 +161,7 @@ bool vil_jpeg_write(const char* path, std::FILE* f, const vil_image_view_base& v
   const vil_image_view<vxl_byte>& v = static_cast<const vil_image_view<vxl_byte>&>(view);
   std::vector<JSAMPLE> row(std::size_t(v.ni()) * np);
   jpeg_write_job job;
-  jpeg_write_guard guard{job};
+  jpeg_guard<jpeg_write_job> guard{job};
   if (!write_jpeg(&job, f, v, row.data())) return vil_save_fail(path, job.esc.err);
   return true;
 }
