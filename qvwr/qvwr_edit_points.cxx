@@ -94,5 +94,7 @@ void qvwr_edit_points::mouseMoveEvent(QMouseEvent* e)
 
 void qvwr_edit_points::mouseReleaseEvent(QMouseEvent*)
 {
+  // A detached editor is a caller's error, here as in the other handlers.
+  (void)viewer();
   emit mouseReleased();
 }

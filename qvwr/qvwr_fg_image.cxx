@@ -90,17 +90,22 @@ void qvwr_fg_image::computeImage()
                                   vgl_point_2d<int>((ni > 1 ? ni : 1) - 1, (nj > 1 ? nj : 1) - 1));
 
   qvwr_transform_image ti;
-  const vgl_box_2d<int> area = ti.displayArea(viewer().width(), viewer().height(), image_box, i2d);
-  const int x0 = area.min_x(), y0 = area.min_y(), x1 = area.max_x(), y1 = area.max_y();
-  const int W = x1 - x0 + 1, H = y1 - y0 + 1;
-
+  vgl_box_2d<int> area = ti.displayArea(viewer().width(), viewer().height(), image_box, i2d);
   const unsigned np = image_.nplanes();
   const bool grey = np == 1 || np == 2;
-  if (W > 0 && H > 0) {
+  if (!area.is_empty()) {
     const QImage::Format fmt = grey ? QImage::Format_Indexed8 : QImage::Format_RGB32;
+    const int W = area.width() + 1, H = area.height() + 1;
     // Keep the buffer when only the content changes.
     if (qimage_.width() != W || qimage_.height() != H || qimage_.format() != fmt)
       qimage_ = QImage(W, H, fmt);
+    // Qt gives a null image when it cannot allocate one: nothing to show.
+    if (qimage_.isNull()) area = vgl_box_2d<int>();
+  }
+  const int x0 = area.min_x(), y0 = area.min_y(), x1 = area.max_x(), y1 = area.max_y();
+  const int W = x1 - x0 + 1, H = y1 - y0 + 1;
+
+  if (W > 0 && H > 0) {
     if (grey) {
       qimage_.setColorCount(256);
       setGreyscale();

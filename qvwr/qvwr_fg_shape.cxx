@@ -122,6 +122,14 @@ void qvwr_fg_shape::setLineWidth(int w)
   release();
 }
 
+void qvwr_fg_shape::setViewer(qvwr_viewer& v)
+{
+  qvwr_figure::setViewer(v);
+  // Positions kept from an earlier attachment compare equal to the new ones,
+  // so the incremental update alone would repaint nothing.
+  whole_repaint_ = true;
+}
+
 void qvwr_fg_shape::setTransform(const vimt_transform_2d& w2d)
 {
   lock();
@@ -292,7 +300,8 @@ void qvwr_fg_shape::redraw()
   calcPts();
 
   // Structure: number of parts, their forms and how many points each draws.
-  bool changed = false;
+  bool changed = whole_repaint_;
+  whole_repaint_ = false;
   if (np != n_parts_) {
     n_parts_ = np;
     part_pts_.assign(np, std::vector<vgl_point_2d<int>>());

@@ -61,6 +61,8 @@ class qvwr_fg_shape : public qvwr_figure
   void redraw();
 
   void draw(QPainter& painter, const QRect& area) override;
+  // The next redraw repaints the whole old and new boxes.
+  void setViewer(qvwr_viewer& v) override;
   void setTransform(const vimt_transform_2d& w2d) override;
   std::string is_a() const override;
 
@@ -101,6 +103,8 @@ class qvwr_fg_shape : public qvwr_figure
   int radius_{0};
   int line_width_{0};
   bool draw_bezier_{false};
+  // Set on attaching: the viewer has not shown the stored positions yet.
+  bool whole_repaint_{false};
 };
 
 #endif

@@ -8,8 +8,18 @@ qvwr_figure::qvwr_figure(const qvwr_figure& f)
 
 qvwr_figure& qvwr_figure::operator=(const qvwr_figure& f)
 {
+  if (!viewer_) {
+    bound_box_ = f.bound_box_;
+    visible_ = f.visible_;
+    return *this;
+  }
+  // The area the figure leaves must be repainted as well as the one it takes.
+  viewer_->lock();
+  viewer_->invalidate(bound_box_);
   bound_box_ = f.bound_box_;
   visible_ = f.visible_;
+  viewer_->invalidate(bound_box_);
+  viewer_->release();
   return *this;
 }
 

@@ -19,7 +19,8 @@ class qvwr_figure
   qvwr_figure() = default;
   // A copy starts detached: a viewer lists each figure at most once.
   qvwr_figure(const qvwr_figure& f);
-  // Takes the geometry and visibility of f; this figure stays where it is attached.
+  // Takes the geometry and visibility of f; this figure stays where it is
+  // attached, and there its old and new bound boxes are repainted.
   qvwr_figure& operator=(const qvwr_figure& f);
 
   // An attached figure leaves its viewer and has its area repainted.

@@ -232,6 +232,7 @@ TEST(QvwrEditPointsDeathTest, HandlersNeedAViewer)
                  Qt::NoModifier);
   EXPECT_DEATH(e.mousePressEvent(&ev), "viewer_!=0");
   EXPECT_DEATH(e.closestPointIndex(pt(0, 0), 5), "viewer_!=0");
+  EXPECT_DEATH(e.mouseReleaseEvent(&ev), "viewer_!=0");
   // Without a viewer the list still changes; nothing is shown.
   e.set_points(std::vector<pt>{pt(1, 2)});
   e.clear();

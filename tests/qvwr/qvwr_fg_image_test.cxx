@@ -5,6 +5,11 @@
 #include <gtest/gtest.h>
 #include <qvwr/qvwr_viewer.h>
 
+#if defined(__SANITIZE_ADDRESS__)
+// A display image too large for memory must come back as Qt's null image.
+extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
+#endif
+
 namespace
 {
 // A viewer of a fixed size whose world-to-display map is the identity, so
@@ -228,6 +233,14 @@ TEST(qvwr_fg_image, zoomed_viewer_and_image_out_of_sight)
   EXPECT_TRUE(fig.displayImage().isNull());
   viewer.screenShot(&pm);
   EXPECT_EQ(pm.toImage().pixel(50, 50), pm.toImage().pixel(0, 0));
+
+  // A display image too large for memory: Qt gives a null image, which
+  // shows as an empty area.
+  viewer.resize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  viewer.displaySize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  viewer.unZoom();
+  EXPECT_EQ(fig.boundBox().width(), 0);
+  EXPECT_TRUE(fig.displayImage().isNull());
   viewer.removeAll();
 }
 

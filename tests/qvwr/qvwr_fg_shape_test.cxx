@@ -201,6 +201,13 @@ TEST(QvwrFgShape, StructureChangeRepaintsWholeBoxes)
   ASSERT_EQ(spy.areas.size(), 1u);
   EXPECT_EQ(spy.areas[0], QRect(QPoint(0, 0), QPoint(100, 100)));
 
+  // Taken out and put back unchanged: the whole box is shown again.
+  f.remove();
+  spy.reset();
+  v->append(f);
+  ASSERT_EQ(spy.areas.size(), 1u);
+  EXPECT_EQ(spy.areas[0], QRect(QPoint(0, 0), QPoint(100, 100)));
+
   // No parts at all: the old box is cleared and the new one is empty.
   spy.reset();
   const vsml_parts none;

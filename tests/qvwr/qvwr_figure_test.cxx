@@ -90,6 +90,15 @@ TEST(QvwrFigure, CopyStartsDetached)
   EXPECT_FALSE(h.gotViewer());
   ASSERT_EQ(v.figures().size(), 1u);
   EXPECT_EQ(v.figures()[0], &f);
+  // Assigned while attached: where it was and where it is now are repainted.
+  auto shown = shown_viewer();
+  count_figure ground(QRect(0, 0, 200, 150)), k(QRect(50, 60, 5, 5));
+  shown->append(ground);
+  shown->append(k);
+  ground.reset();
+  k = f;
+  ASSERT_EQ(ground.areas.size(), 1u);
+  EXPECT_EQ(ground.areas[0], QRect(QPoint(1, 2), QPoint(54, 64)));
 }
 
 TEST(QvwrFigure, HidingRepaintsTheBoundBox)
