@@ -15,26 +15,11 @@
 #include <app/tessaly_snake.h>
 #include <qvwr/qvwr_viewer.h>
 #include <vgl/vgl_box_2d.h>
-#include <vil/algo/vil_gradient_rms_3x3.h>
-#include <vil/algo/vil_smooth_gradient_rms.h>
 #include <vil/vil_convert.h>
-#include <vil/vil_fill.h>
 #include <vil/vil_load.h>
-#include <vil/vil_math.h>
 
 namespace
 {
-// A run: passes of resampling, each followed by snake steps.
-const int passes_per_run = 10;
-const int steps_per_pass = 10;
-// Fewest clicked points that define a closed snake.
-const std::size_t min_start_points = 3;
-// Cap on the number of segments of the resampled curve.
-const unsigned max_snake_segments = 50;
-// Snake step: neighbours one place away, 0.9 of the best move applied.
-const int neighbour_offset = 1;
-const double move_fraction = 0.9;
-
 const char* const about_text =
   "tessaly  by the tessaly developers\n"
   "\n"
@@ -200,8 +185,12 @@ void tessaly::set_to_zoom()
 void tessaly::fill_in_snake_points()
 {
   std::vector<vgl_point_2d<double>> pts;
-  resample_curve(pts, edit_points_.points(), point_spacing_, max_snake_segments);
+  resample_curve(pts, edit_points_.points(), point_spacing_, snake_run_settings().max_segments);
+  show_resampled(pts);
+}
 
+void tessaly::show_resampled(std::vector<vgl_point_2d<double>> pts)
+{
   // The shape figure refers to snake_pts_, which therefore holds the curve
   // it is given (a local list would leave it pointing at freed memory).
   // One repaint shows the points and the curve together.
@@ -215,26 +204,33 @@ void tessaly::fill_in_snake_points()
 
 void tessaly::search()
 {
-  if (edit_points_.points().size() < min_start_points) {
+  if (edit_points_.points().size() < snake_min_start_points) {
     QMessageBox::information(this, tr("tessaly"),
                              tr("Click at least 3 points to define the snake start."));
     return;
   }
 
-  for (int pass = 0; pass < passes_per_run; ++pass) {
-    // Leaves the resampled curve in snake_pts_ and in the point editor.
-    fill_in_snake_points();
-    for (int step = 0; step < steps_per_pass; ++step) {
-      one_snake_iteration(snake_pts_, cost_image_, max_cost_, point_spacing_, image_wt_,
-                          neighbour_offset, move_fraction);
-      // Curve and points change together: one repaint of the changed area.
-      q_viewer_->lock();
-      fg_shape_.set(snake_pts_, parts_);
-      edit_points_.set_points(snake_pts_);
-      q_viewer_->release();
-      q_viewer_->refresh();
-    }
-  }
+  snake_run_settings settings;
+  settings.spacing = point_spacing_;
+  settings.weight = image_wt_;
+  // Each pass starts from the point editor's list, which after the first
+  // holds the last step's points, so the run may go on in its own list.
+  std::vector<vgl_point_2d<double>> pts = edit_points_.points();
+  run_snake(pts, cost_image_, max_cost_, settings,
+            [this](int, int step, const std::vector<vgl_point_2d<double>>& now) {
+              if (step == 0) {
+                show_resampled(now);
+                return;
+              }
+              snake_pts_ = now;
+              // Curve and points change together: one repaint of the changed area,
+              // painted before the next step is computed.
+              q_viewer_->lock();
+              fg_shape_.set(snake_pts_, parts_);
+              edit_points_.set_points(snake_pts_);
+              q_viewer_->release();
+              q_viewer_->refresh();
+            });
 }
 
 // ---- image and cost image
@@ -246,12 +242,7 @@ void tessaly::build_start_image()
 
   // A bright rectangle and a bright disc on a dark ground, so the snake can
   // be tried before any file is loaded.
-  vil_image_view<vxl_byte>& px = image_.image();
-  px.set_size(250, 250, 1);
-  px.fill(30);
-  for (unsigned j = 80; j <= 160; ++j)
-    for (unsigned i = 50; i <= 110; ++i) px(i, j) = 250;
-  vil_fill_disk(px, 170.0, 125.0, 40.0, vxl_byte(250));
+  snake_start_image(image_.image());
 
   set_image(image_);
 }
@@ -277,15 +268,8 @@ void tessaly::set_image(const vimt_image_2d_of<vxl_byte>& image)
 
 void tessaly::compute_cost_image()
 {
-  // Gradient magnitude over all planes, smoothed twice, in sweeps that keep
-  // neither the full-size gradient planes nor any image beyond work_image_.
   float lo = 0.0f, hi = 0.0f;
-  if (smooth_k_ > 0) {
-    vil_smooth_gradient_rms(image_.image(), smooth_k_, cost_image_.image(), work_image_, lo, hi);
-  } else {
-    vil_gradient_rms_3x3(image_.image(), cost_image_.image());
-    vil_math_value_range(cost_image_.image(), lo, hi);
-  }
+  snake_cost_image(image_.image(), smooth_k_, cost_image_.image(), work_image_, lo, hi);
   max_cost_ = hi;
   vil_convert_stretch_range_known(cost_image_.image(), lo, hi, cost_display_.image());
 }
@@ -293,12 +277,12 @@ void tessaly::compute_cost_image()
 void tessaly::set_image_wt(int v)
 {
   // Acts from the next snake run; nothing on screen changes.
-  image_wt_ = v / 100.0;
+  image_wt_ = snake_weight_from_slider(v);
 }
 
 void tessaly::set_smooth_k(int v)
 {
-  smooth_k_ = v / 201.0 + 0.5;
+  smooth_k_ = snake_smooth_k_from_slider(v);
   compute_cost_image();
   if (show_cost_image_) fg_image_.set(cost_display_);
 }

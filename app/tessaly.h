@@ -4,6 +4,7 @@
 // that shows the image, the cost image and the snake.
 #include <vector>
 #include <QWidget>
+#include <app/tessaly_snake.h>
 #include <qvwr/qvwr_edit_points.h>
 #include <qvwr/qvwr_fg_image.h>
 #include <qvwr/qvwr_fg_shape.h>
@@ -71,6 +72,7 @@ class tessaly : public QWidget
   void set_to_select_points();
   // Detaches the point editor.
   void set_to_zoom();
+  // Slider positions; a value called by name outside 0..100 is clamped.
   void set_image_wt(int v);
   void set_smooth_k(int v);
   // "Run Snake": 10 passes of resampling and 10 snake steps, each painted.
@@ -80,6 +82,9 @@ class tessaly : public QWidget
  private:
   // Image figure, start image and its cost image (end of construction).
   void build_start_image();
+  // Makes pts, a freshly resampled curve, the editable points, the snake and
+  // the drawn shape, in one repaint.
+  void show_resampled(std::vector<vgl_point_2d<double>> pts);
 
   // Members in construction order.  The image and snake state follows the
   // viewer in this order: image_, fg_image_, edit_points_, fg_shape_,
@@ -112,11 +117,11 @@ class tessaly : public QWidget
   vil_image_view<float> work_image_;
   // Target distance between snake points and the length unit of the
   // internal energy, world units.
-  double point_spacing_{5.0};
+  double point_spacing_{snake_run_settings().spacing};
   // Weight of the external term, 0..1, from the weight slider.
   double image_wt_{0.5};
   // Exponential filter factor, 0.5 + v/201 from the smoothing slider.
-  double smooth_k_{0.75};
+  double smooth_k_{snake_start_smooth_k};
 };
 
 #endif

@@ -1,11 +1,16 @@
 #include <app/tessaly_snake.h>
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <cstddef>
 #include <limits>
 #include <utility>
+#include <vil/algo/vil_gradient_rms_3x3.h>
+#include <vil/algo/vil_smooth_gradient_rms.h>
 #include <vil/vil_bilin_interp.h>
+#include <vil/vil_fill.h>
+#include <vil/vil_math.h>
 
 namespace
 {
@@ -138,4 +143,51 @@ void resample_curve(std::vector<point>& dest, const std::vector<point>& src, dou
     p = q;
   }
   dest = std::move(out);
+}
+
+double snake_weight_from_slider(int v)
+{
+  return std::clamp(v, 0, snake_slider_max) / 100.0;
+}
+
+double snake_smooth_k_from_slider(int v)
+{
+  return std::clamp(v, 0, snake_slider_max) / 201.0 + 0.5;
+}
+
+void snake_cost_image(const vil_image_view<vxl_byte>& image, double smooth_k,
+                      vil_image_view<float>& cost, vil_image_view<float>& scratch, float& lo,
+                      float& hi)
+{
+  // In sweeps that keep neither the full-size gradient planes nor any image
+  // beyond scratch.
+  if (smooth_k > 0) {
+    vil_smooth_gradient_rms(image, smooth_k, cost, scratch, lo, hi);
+  } else {
+    vil_gradient_rms_3x3(image, cost);
+    vil_math_value_range(cost, lo, hi);
+  }
+}
+
+void run_snake(std::vector<point>& pts, const vimt_image_2d_of<float>& cost, float max_cost,
+               const snake_run_settings& s, const snake_step_callback& on_step)
+{
+  for (int pass = 0; pass < s.passes; ++pass) {
+    resample_curve(pts, pts, s.spacing, s.max_segments);
+    if (on_step) on_step(pass, 0, pts);
+    for (int step = 1; step <= s.steps; ++step) {
+      one_snake_iteration(pts, cost, max_cost, s.spacing, s.weight, s.neighbour_offset,
+                          s.move_fraction);
+      if (on_step) on_step(pass, step, pts);
+    }
+  }
+}
+
+void snake_start_image(vil_image_view<vxl_byte>& image)
+{
+  image.set_size(250, 250, 1);
+  image.fill(30);
+  for (unsigned j = 80; j <= 160; ++j)
+    for (unsigned i = 50; i <= 110; ++i) image(i, j) = 250;
+  vil_fill_disk(image, 170.0, 125.0, 40.0, vxl_byte(250));
 }

@@ -1,13 +1,19 @@
 #ifndef tessaly_snake_h_
 #define tessaly_snake_h_
 // The basic active contour: the energy of one snake point, one step of the
-// snake, and resampling a closed polygon to even spacing.
+// snake, resampling a closed polygon to even spacing, and a whole run of
+// passes and steps on an image's cost, as the window's "Run Snake" and
+// tessaly-snake both do it.  No Qt here.
 //
 // A snake point list is a closed curve in world coordinates: the point after
 // the last is the first, and the first is not repeated at the end.
+#include <cstddef>
+#include <functional>
 #include <vector>
 #include <vgl/vgl_point_2d.h>
+#include <vil/vil_image_view.h>
 #include <vimt/vimt_image_2d_of.h>
+#include <vxl_config.h>
 
 // Energy of a snake point placed at p whose neighbours are a and b:
 //   (1 - w) |(a + b)/2 - p| / spacing  -  w (10 / max_cost) G
@@ -37,5 +43,71 @@ void one_snake_iteration(std::vector<vgl_point_2d<double>>& pts,
 void resample_curve(std::vector<vgl_point_2d<double>>& dest,
                     const std::vector<vgl_point_2d<double>>& src, double spacing,
                     unsigned max_segments);
+
+
+// ---- a run, with the settings both programs share
+
+// Fewest start points that define a closed snake.
+const std::size_t snake_min_start_points = 3;
+// The sliders run from 0 to this.
+const int snake_slider_max = 100;
+// The smoothing factor the window starts with (its slider then reads 50, which
+// would map to 0.7488).
+const double snake_start_smooth_k = 0.75;
+
+// The weight slider's position v as the external term's weight, v / 100.
+// v is clamped to the slider's range, so the weight stays within 0..1.
+double snake_weight_from_slider(int v);
+// The smoothing slider's position v as the exponential filter's factor,
+// 0.5 + v / 201.  v is clamped to the slider's range, so the factor stays
+// within 0.5..0.9975 and the filter never diverges.
+double snake_smooth_k_from_slider(int v);
+
+// The cost image of an 8-bit image of one or more planes: the gradient
+// magnitude (3x3 Sobel, root mean square over every plane's two gradients),
+// smoothed twice by the exponential filter with factor smooth_k (0 <= k < 1,
+// 0 for no smoothing).  cost becomes one float plane of image's size; scratch
+// is a work image that a caller running this often keeps from call to call.
+// [lo, hi] is cost's value range; hi is the largest cost, which the snake
+// step normalises the external term with.
+void snake_cost_image(const vil_image_view<vxl_byte>& image, double smooth_k,
+                      vil_image_view<float>& cost, vil_image_view<float>& scratch, float& lo,
+                      float& hi);
+
+// The settings of one run; the defaults are the window's.
+struct snake_run_settings
+{
+  // Passes of a run: each resamples the curve and then takes `steps` steps.
+  int passes = 10;
+  int steps = 10;
+  // Target distance between points and the length unit of the internal
+  // term, world units (> 0).
+  double spacing = 5.0;
+  // Most segments of the resampled curve; the spacing widens to keep to it.
+  unsigned max_segments = 50;
+  // Weight of the external term, 0..1.
+  double weight = 0.5;
+  // A point's neighbours are this many places before and after it.
+  int neighbour_offset = 1;
+  // Part of its best move that a point makes in a step.
+  double move_fraction = 0.9;
+};
+
+// Told the pass (from 0) and step of a run with the points as they are then:
+// step 0 just after the pass's resampling, then steps 1 .. steps.
+typedef std::function<void(int pass, int step, const std::vector<vgl_point_2d<double>>& pts)>
+  snake_step_callback;
+
+// One run: for each pass, pts is resampled (spacing, max_segments) and then
+// moved by `steps` snake steps on cost, whose largest value is max_cost;
+// on_step is called after the resampling and after every step.  pts holds
+// the start points (at least one) and ends holding the snake.
+void run_snake(std::vector<vgl_point_2d<double>>& pts, const vimt_image_2d_of<float>& cost,
+               float max_cost, const snake_run_settings& settings,
+               const snake_step_callback& on_step);
+
+// The synthetic 250 x 250 grey start image: ground 30, a rectangle (columns
+// 50..110, rows 80..160) and a disc (centre (170, 125), radius 40) of 250.
+void snake_start_image(vil_image_view<vxl_byte>& image);
 
 #endif

@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <string>
+#include <vector>
 #include <QCheckBox>
 #include <QImage>
 #include <QSlider>
@@ -142,6 +144,23 @@ TEST(tessaly_cost_image, weight_slider_sets_the_weight_and_nothing_else)
   weight->setValue(30);
   EXPECT_DOUBLE_EQ(w.win.image_wt(), 0.3);
   EXPECT_EQ(w.grab(), cost);
+
+  // Called by name beyond the slider's ends: clamped to them.
+  const struct
+  {
+    const char* slot;
+    int v;
+    double (tessaly::*get)() const;
+    double expected;
+  } outside[] = {{"set_image_wt", 250, &tessaly::image_wt, 1.0},
+                 {"set_image_wt", -1, &tessaly::image_wt, 0.0},
+                 {"set_smooth_k", 1000, &tessaly::smooth_k, 0.5 + 100 / 201.0},
+                 {"set_smooth_k", -40, &tessaly::smooth_k, 0.5}};
+  for (const auto& o : outside) {
+    SCOPED_TRACE(std::string(o.slot) + " " + std::to_string(o.v));
+    ASSERT_TRUE(QMetaObject::invokeMethod(&w.win, o.slot, Q_ARG(int, o.v)));
+    EXPECT_DOUBLE_EQ((w.win.*o.get)(), o.expected);
+  }
 }
 
 TEST(tessaly_cost_image, pipeline_values)
