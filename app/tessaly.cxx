@@ -250,7 +250,13 @@ void tessaly::build_start_image()
 void tessaly::set_image(const vimt_image_2d_of<vxl_byte>& image)
 {
   image_.set_world2im(image.world2im());
-  image_.image() = image.image();
+  // Pixels shared with the cost display would be overwritten by the next
+  // stretch: take a copy of those.
+  const vil_memory_chunk_sptr& mem = image.image().memory_chunk();
+  if (mem && mem == cost_display_.image().memory_chunk())
+    image_.image().deep_copy(image.image());
+  else
+    image_.image() = image.image();
 
   const vimt_transform_2d i2w = image_.world2im().inverse();
   const unsigned ni = image_.ni() > 1 ? image_.ni() : 1, nj = image_.nj() > 1 ? image_.nj() : 1;

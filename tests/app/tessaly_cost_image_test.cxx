@@ -220,6 +220,15 @@ TEST(tessaly_cost_image, work_image_keeps_its_memory_and_images_keep_their_place
   w.smooth_slider()->setValue(90);
   EXPECT_EQ(w.win.work_image().top_left_ptr(), mem);
 
+  // The window's own cost display as the image: its pixels are copied, so
+  // that the stretch rewriting the display leaves the image alone.
+  const vil_image_view<vxl_byte>& shown = w.win.cost_display().image();
+  const std::vector<vxl_byte> px(shown.top_left_ptr(), shown.top_left_ptr() + shown.size());
+  w.win.set_image(w.win.cost_display());
+  w.smooth_slider()->setValue(40);
+  const vil_image_view<vxl_byte>& now = w.win.image().image();
+  EXPECT_TRUE(std::vector<vxl_byte>(now.top_left_ptr(), now.top_left_ptr() + now.size()) == px);
+
   // The cost display follows a new image while the box is checked.
   w.cost_box()->setChecked(true);
   vimt_image_2d_of<vxl_byte> big = constant(500, 100, 1, 30);
