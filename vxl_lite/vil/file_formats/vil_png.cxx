@@ -155,6 +155,11 @@ int write_png(png_job* job, std::FILE* f, unsigned ni, unsigned nj, int depth, i
   png_init_io(job->png, f);
   png_set_IHDR(job->png, job->info, ni, nj, depth, colour, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  // zlib's fastest level with one cheap row filter: about six times faster
+  // than libpng's defaults for files 10-25 % larger, which counts when
+  // overlays and frames are written by the hundred.
+  png_set_compression_level(job->png, 1);
+  png_set_filter(job->png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
   png_write_info(job->png, job->info);
   if (depth == 16) png_set_swap(job->png);
   png_write_image(job->png, rows);
