@@ -24,6 +24,7 @@
 #include <app/tessaly.h>
 #include <app/tessaly_snake.h>
 #include <qvwr/qvwr_viewer.h>
+#include <tessaly_snake_cli.h>
 #include <test_data.h>
 #include <vil/vil_load.h>
 #include <vil/vil_save.h>
@@ -310,6 +311,42 @@ TEST(TessalyRun, ThreeClicksAroundTheDiscEndOnItsOutline)
         EXPECT_LE(off_disc(d2w(point(x, y))), 2.5 + 1.0) << x << ", " << y;
       }
   EXPECT_GE(red, 100);
+}
+
+TEST(TessalyRun, TessalySnakeEndsOnTheWindowsPointsAndPicture)
+{
+  auto w = shown_window();
+  w->findChild<QSlider*>("image_wt_slider")->setValue(70);
+  w->findChild<QSlider*>("smooth_k_slider")->setValue(30);
+  click_around_disc(*w);
+  const point_list clicked = w->edit_points().points();
+  press_run(*w);
+
+  QTemporaryDir dir;
+  const QString start = dir.filePath("start.png"), csv = dir.filePath("end.csv"),
+                overlay = dir.filePath("end.png");
+  ASSERT_TRUE(vil_save(w->image().image(), QFile::encodeName(start).constData()));
+  const tessaly_snake_ran r = run_tessaly_snake({"--weight", "70", "--smooth", "30", "--points",
+                                                 points_arg(clicked), "-o", csv, "--overlay",
+                                                 overlay, start});
+  ASSERT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_EQ(read_points_csv(csv), w->snake_pts());
+
+  // At zoom 1 the window shows what the overlay holds, pixel for pixel (its
+  // image starts half a pixel in, so row and column 0 show the background).
+  w->q_viewer()->setUseIdentityMapping(true);
+  w->resize(400, 500);
+  QCoreApplication::processEvents();
+  const QImage shot = grab(*w);
+  const vil_image_view<vxl_byte> pic = vil_load(QFile::encodeName(overlay).constData());
+  ASSERT_EQ(pic.nplanes(), 3u);
+  ASSERT_GE(std::min(shot.width(), shot.height()), 250);
+  int differ = 0;
+  for (unsigned j = 1; j < 250; ++j)
+    for (unsigned i = 1; i < 250; ++i)
+      differ += shot.pixel(int(i), int(j)) != qRgb(pic(i, j, 0), pic(i, j, 1), pic(i, j, 2));
+  EXPECT_EQ(differ, 0);
+  EXPECT_GT(count_colour(shot, is_red), 10);
 }
 
 TEST(TessalyRun, TwoClicksGiveTheBoxAndNothingElse)

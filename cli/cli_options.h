@@ -1,0 +1,47 @@
+#ifndef cli_options_h_
+#define cli_options_h_
+// tessaly-snake's command line: what to run on which images, and where the
+// results go.
+#include <string>
+#include <vector>
+#include <app/tessaly_snake.h>
+
+struct cli_options
+{
+  std::vector<std::string> images;
+  // --points "x,y x,y ...", or --points-file FILE.
+  std::string points_text;
+  std::string points_file;
+  // Slider positions, 0..100; smooth -1 when not given (the window's start
+  // factor, snake_start_smooth_k).
+  int weight = 50;
+  int smooth = -1;
+  // Passes, steps, spacing and segments from the options; the weight is
+  // filled in from `weight`.
+  snake_run_settings run;
+  // Name templates (%n: the image's base name).  outputs end in .csv,
+  // .json, .bvl or .svg.
+  std::vector<std::string> outputs;
+  std::string overlay;
+  std::string frames;
+  std::string trace;
+  // Overlays and frames show the cost image instead of the image.
+  bool cost = false;
+  // Images run at once; 0 until parsed, then at least 1.
+  unsigned jobs = 0;
+  std::string make_start_image;
+  bool help = false;
+  bool version = false;
+
+  // The smoothing factor these options ask for.
+  double smooth_k() const;
+};
+
+// Reads the command line into opt.  False, with the reason in error, for
+// bad usage; --help and --version need nothing else.
+bool parse_cli_options(int argc, char** argv, cli_options& opt, std::string& error);
+
+// The text of --help.
+const char* cli_usage();
+
+#endif

@@ -1,0 +1,55 @@
+#ifndef tessaly_tests_tessaly_snake_cli_h_
+#define tessaly_tests_tessaly_snake_cli_h_
+// Running the built tessaly-snake, and reading back the points it writes.
+#include <cstdio>
+#include <vector>
+#include <QFile>
+#include <QProcess>
+#include <QStringList>
+#include <gtest/gtest.h>
+#include <vgl/vgl_point_2d.h>
+
+struct tessaly_snake_ran
+{
+  int code;  // -1 when it crashed or hung
+  QString out, err;
+};
+
+inline tessaly_snake_ran run_tessaly_snake(const QStringList& args)
+{
+  QProcess p;
+  p.start(QStringLiteral(TESSALY_SNAKE_EXE), args);
+  const bool ended = p.waitForFinished(120000);
+  const bool normal = ended && p.exitStatus() == QProcess::NormalExit;
+  return {normal ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+          QString::fromUtf8(p.readAllStandardError())};
+}
+
+// "x,y x,y ...", every number as it is.
+inline QString points_arg(const std::vector<vgl_point_2d<double>>& pts)
+{
+  QStringList out;
+  char buf[80];
+  for (const vgl_point_2d<double>& p : pts) {
+    std::snprintf(buf, sizeof buf, "%.17g,%.17g", p.x(), p.y());
+    out << buf;
+  }
+  return out.join(' ');
+}
+
+// The points of a CSV file: a line "x,y", then one line a point.
+inline std::vector<vgl_point_2d<double>> read_points_csv(const QString& path)
+{
+  std::vector<vgl_point_2d<double>> pts;
+  QFile f(path);
+  EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
+  EXPECT_EQ(f.readLine(), "x,y\n");
+  while (!f.atEnd()) {
+    const QList<QByteArray> xy = f.readLine().trimmed().split(',');
+    EXPECT_EQ(xy.size(), 2);
+    if (xy.size() == 2) pts.emplace_back(xy[0].toDouble(), xy[1].toDouble());
+  }
+  return pts;
+}
+
+#endif
