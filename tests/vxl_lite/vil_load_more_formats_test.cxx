@@ -999,6 +999,12 @@ TEST(VilLoadMoreFormats, Jpeg2000GreyColourAndDepths)
     EXPECT_TRUE(pixels_are<vxl_sbyte>(load_bytes("s.j2k", j2k_encode(jp2, ni, nj, {s8}, OPJ_CLRSPC_GRAY, sgn)), ni,
                                       nj, 1, sgn))
         << jp2;
+    // Signed with unsigned: signed bytes, the unsigned values above 127 clamped.
+    const auto mixed = [&](unsigned i, unsigned j, unsigned p) { return p == 0 ? int(grey(i, j, 0)) : sgn(i, j, 0); };
+    EXPECT_TRUE(pixels_are<vxl_sbyte>(
+        load_bytes("m.j2k", j2k_encode(jp2, ni, nj, {c8, s8}, OPJ_CLRSPC_UNSPECIFIED, mixed)), ni, nj, 2,
+        [&](unsigned i, unsigned j, unsigned p) { return std::min(mixed(i, j, p), 127); }))
+        << jp2;
   }
 }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <openjpeg.h>
 #include <string>
@@ -69,8 +70,11 @@ vil_image_view_base_sptr to_view(const opj_image_t& im, unsigned ni, unsigned nj
   vil_image_view<T> view = vil_load_interleaved_view<T>(ni, nj, np);
   for (unsigned p = 0; p < np; ++p) {
     const opj_image_comp_t& c = im.comps[p];
-    const int64_t lo = c.sgnd ? -(int64_t(1) << (c.prec - 1)) : 0;
-    const int64_t hi = c.sgnd ? (int64_t(1) << (c.prec - 1)) - 1 : (int64_t(1) << c.prec) - 1;
+    // The pixel type suits the widest component; a component of other
+    // precision or signedness may hold values it cannot, so clamp to both.
+    const int64_t lo = std::max<int64_t>(c.sgnd ? -(int64_t(1) << (c.prec - 1)) : 0, std::numeric_limits<T>::min());
+    const int64_t hi = std::min<int64_t>(c.sgnd ? (int64_t(1) << (c.prec - 1)) - 1 : (int64_t(1) << c.prec) - 1,
+                                         std::numeric_limits<T>::max());
     for (unsigned j = 0; j < nj; ++j) {
       T* d = view.top_left_ptr() + std::size_t(j) * view.jstep() + p;
       for (unsigned i = 0; i < ni; ++i, d += np) {
