@@ -287,8 +287,10 @@ void vsml_bezier::new_point(int i, const vgl_point_2d<double>& p)
   nodes_.insert(nodes_.begin() + i + 1, added);
 }
 
-void vsml_bezier::append(const vgl_point_2d<double>& p)
+void vsml_bezier::append(const vgl_point_2d<double>& at)
 {
+  // at may be one of our own nodes, which push_back can move away.
+  const point p = at;
   nodes_.push_back(vsml_bezier_node(p));
   const int n = int(nodes_.size());
   if (n == 2) {

@@ -233,6 +233,12 @@ TEST(VsmlBezier, AppendAndPrepend)
   EXPECT_EQ(b.node(0), odd);
   EXPECT_EQ(b.size(), 5u);
 
+  // Closing the curve on its own first point while the copy's vector grows.
+  vsml_bezier closed = b, twin = b;
+  closed.append(closed.node(0).point());
+  twin.append(pt(9, 9));
+  EXPECT_EQ(closed, twin);
+
   vsml_bezier e;
   e.prepend(pt(7, 8));
   EXPECT_EQ(e.node(0), vsml_bezier_node(pt(7, 8)));
