@@ -213,24 +213,23 @@ TEST(VslBinaryIo, Strings)
   std::string s;
   EXPECT_TRUE(decode(encode(hundred), s));
   EXPECT_EQ(s, hundred);
-  // An unsigned length is accepted too.
-  EXPECT_TRUE(decode("\xe4" + hundred, s));
-  EXPECT_EQ(s, hundred);
   // Longer than a short: written in full.
   const std::string big(40000, 'z');
   EXPECT_EQ(encode(big).size(), 3 + big.size());
   EXPECT_TRUE(decode(encode(big), s));
   EXPECT_EQ(s, big);
-  // A length beyond the data, or negative, is refused and s kept.
-  s = "keep";
-  testing::internal::CaptureStderr();
-  EXPECT_FALSE(decode(std::string("\x8a" "abc"), s));
-  EXPECT_NE(testing::internal::GetCapturedStderr().find("std::string"), std::string::npos);
-  EXPECT_EQ(s, "keep");
-  testing::internal::CaptureStderr();
-  EXPECT_FALSE(decode(std::string("\xff" "abc"), s));
-  testing::internal::GetCapturedStderr();
-  EXPECT_EQ(s, "keep");
+  // A length beyond the data, or negative, is refused and s kept.  The
+  // negative ones (-64, -28, -65) are followed by as many bytes as they
+  // would count if read unsigned.
+  for (const std::string& bad : {std::string("\x8a" "abc"), "\xc0" + std::string(64, 'a'), "\xe4" + hundred,
+                                 "\x3f\xff" + std::string(16319, 'a')}) {
+    SCOPED_TRACE(hex(bad.substr(0, 2)));
+    s = "keep";
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(decode(bad, s));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("std::string"), std::string::npos);
+    EXPECT_EQ(s, "keep");
+  }
 }
 
 TEST(VslBinaryIo, CStrings)

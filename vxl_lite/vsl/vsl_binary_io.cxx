@@ -160,12 +160,16 @@ void vsl_b_read(vsl_b_istream& is, std::string& s)
 {
   static const char* const reader = "vsl_b_read(vsl_b_istream&, std::string&)";
   if (!is) return;
-  // Read unsigned: that accepts the signed form of any non-negative length
-  // as well as an unsigned one, and turns a negative length into a huge one
-  // that the size check below refuses.
-  std::size_t len = 0;
-  read_int(is, len, reader);
+  // The length is written signed, so its last byte carries a sign: c0-ff
+  // alone, or 3f ff, are negative, not lengths of 64 and more.
+  long long signed_len = 0;
+  read_int(is, signed_len, reader);
   if (!is) return;
+  if (signed_len < 0) {
+    is.report_error(reader, "Negative string length " + std::to_string(signed_len));
+    return;
+  }
+  const std::size_t len = static_cast<std::size_t>(signed_len);
   if (!is.may_hold(len)) {
     is.report_error(reader, "String length " + std::to_string(len) + " exceeds the bytes left in the stream");
     return;
