@@ -89,10 +89,12 @@ void vsml_points::b_read(vsl_b_istream& is)
   vnl_vector<double> v;
   vsl_b_read(is, v);
   if (!is) return;
-  // Every layout stores whole points of at least two coordinates; an odd
-  // count would send point access past the end of the vector.
-  if (v.size() % 2 != 0) {
-    std::cerr << "vsml_points::b_read() Odd number of coordinates " << v.size() << '\n';
+  // Only whole points: a partial one would send point access past the end
+  // of the vector.
+  const unsigned dims = n_dims();
+  if (dims == 0 || v.size() % dims != 0) {
+    std::cerr << "vsml_points::b_read() " << v.size() << " coordinates do not make whole points of "
+              << dims << '\n';
     is.is().clear(std::ios::badbit);
     return;
   }

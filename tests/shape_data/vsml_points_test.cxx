@@ -2,6 +2,8 @@
 #include <memory>
 #include <sstream>
 #include <gtest/gtest.h>
+#include <vsl/vsl_b_istream.h>
+#include <vsl/vsl_b_ostream.h>
 #include <vsl/vsl_indent.h>
 #include <shape_data/vsml_points_2d.h>
 
@@ -195,6 +197,17 @@ TEST(VsmlPoints, GenericOperationsUseAllCoordinates)
   p.scaleBy(0.5);
   EXPECT_EQ(p.vector()[11], 3.5);
   EXPECT_EQ(p.vector()[0], 0.5);
+
+  // The base record reads back one point of three coordinates.
+  points_3d one, back;
+  one.set(vnl_vector<double>(v + 9, 3));
+  std::stringstream s;
+  vsl_b_ostream os(&s);
+  vsl_b_write(os, one);
+  vsl_b_istream is(&s);
+  vsl_b_read(is, back);
+  EXPECT_TRUE(!!is);
+  EXPECT_EQ(back.vector(), one.vector());
 
   points_3d none;
   EXPECT_EQ(none.scale(), 0.0);
