@@ -748,8 +748,15 @@ TEST(VilHistogramEqualise, SpreadsValuesByFrequency)
   vil_histogram_equalise(im);
   EXPECT_EQ(im(0, 0), 0);
   EXPECT_EQ(im(1, 0), 0);
-  EXPECT_EQ(im(2, 0), 127);  // 255 * (3 - 2) / (4 - 2)
+  EXPECT_EQ(im(2, 0), 127);  // 255.1 / (4 - 2) * (3 - 2)
   EXPECT_EQ(im(3, 0), 255);
+  // One 0, eleven 1s, twelve 2s: 1 maps to 255.1 / 23 * 11 = 122.006.
+  vil_image_view<vxl_byte> odd(24, 1);
+  for (unsigned i = 0; i < 24; ++i) odd(i, 0) = vxl_byte(i == 0 ? 0 : i < 12 ? 1 : 2);
+  vil_histogram_equalise(odd);
+  EXPECT_EQ(odd(0, 0), 0);
+  EXPECT_EQ(odd(1, 0), 122);
+  EXPECT_EQ(odd(23, 0), 255);
   vil_image_view<vxl_byte> flat(3, 3);
   flat.fill(90);
   vil_histogram_equalise(flat);

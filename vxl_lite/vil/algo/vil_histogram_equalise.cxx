@@ -14,11 +14,11 @@ void vil_histogram_equalise(vil_image_view<vxl_byte>& image)
   while (lo < 255 && histo[lo] == 0.0) ++lo;
   const double below = histo[lo], range = histo[255] - below;
   if (range <= 0.0) return;
+  // VXL's scale (255.1, not 255) and order of operations, so that the
+  // truncated bytes match VXL's.
+  const double s = 255.1 / range;
   vxl_byte lut[256];
-  for (int v = 0; v < 256; ++v) {
-    const double e = v < lo ? 0.0 : 255.0 * (histo[v] - below) / range;
-    lut[v] = vxl_byte(e > 255.0 ? 255.0 : e);
-  }
+  for (int v = 0; v < 256; ++v) lut[v] = v < lo ? 0 : vxl_byte(s * (histo[v] - below));
   for (unsigned p = 0; p < image.nplanes(); ++p)
     for (unsigned j = 0; j < image.nj(); ++j) {
       vxl_byte* row = image.top_left_ptr() + p * image.planestep() + j * image.jstep();

@@ -4,7 +4,7 @@
 #include <vil/vil_image_view.h>
 
 // Maps every value v (all planes share one histogram) to
-//   floor(255 * (C(v) - C(lo)) / (N - C(lo)))
+//   floor(255.1 / (N - C(lo)) * (C(v) - C(lo)))
 // where C is the cumulative histogram, lo the smallest value present and N
 // the number of samples: the darkest value becomes 0, the brightest 255 and
 // the values between spread by how often they occur.  An image of one
