@@ -12,7 +12,7 @@ void vimt_transform_2d::set_translation(double t_x, double t_y)
   set_identity();
   xt_ = t_x;
   yt_ = t_y;
-  form_ = Translation;
+  form_ = t_x == 0 && t_y == 0 ? Identity : Translation;
 }
 
 void vimt_transform_2d::set_zoom_only(double s_x, double s_y, double t_x, double t_y)

@@ -19,8 +19,9 @@ class vimt_transform_2d
   bool is_identity() const { return form_ == Identity; }
 
   void set_identity();
+  // A zero shift gives the identity form.
   void set_translation(double t_x, double t_y);
-  // x' = s_x x + t_x, y' = s_y y + t_y
+  // x' = s_x x + t_x, y' = s_y y + t_y; the zoom form for any values.
   void set_zoom_only(double s_x, double s_y, double t_x, double t_y);
   void set_zoom_only(double s, double t_x, double t_y) { set_zoom_only(s, s, t_x, t_y); }
   // The general map with the given coefficients.
