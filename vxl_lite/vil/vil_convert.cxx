@@ -1,34 +1,50 @@
 #include <vil/vil_convert.h>
 
-#include <immintrin.h>
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "vil/vil_convert.cxx"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
 
-namespace
+HWY_BEFORE_NAMESPACE();
+namespace vil_convert_detail
 {
-// One unit-step row, 8 pixels at a time, with 4-wide doubles; returns how
-// many pixels it did (the rest go pixel by pixel).  Same operations as the
-// scalar code, so the same bytes.
-__attribute__((target("avx"))) unsigned stretch_row_avx(const float* s, vxl_byte* d, unsigned n,
-                                                         double a, double b)
+namespace HWY_NAMESPACE
 {
-  const __m256d aa = _mm256_set1_pd(a), bb = _mm256_set1_pd(b), zero = _mm256_setzero_pd(),
-                top = _mm256_set1_pd(255.0);
+namespace hn = hwy::HWY_NAMESPACE;
+
+// The stretch in doubles, a vector at a time: NaN and negative values go to
+// 0 (a comparison with NaN is false), the rest are held at 255, and the
+// conversion truncates, as the pixel-by-pixel code does.
+unsigned StretchRow(const float* s, vxl_byte* d, unsigned n, double a, double b)
+{
+  const hn::ScalableTag<double> dd;
+  const hn::Rebind<float, decltype(dd)> df;
+  const hn::Rebind<int32_t, decltype(dd)> di;
+  const hn::Rebind<uint8_t, decltype(dd)> d8;
+  const size_t N = hn::Lanes(dd);
+  const auto aa = hn::Set(dd, a), bb = hn::Set(dd, b), zero = hn::Zero(dd),
+             top = hn::Set(dd, 255.0);
   unsigned i = 0;
-  for (; i + 8 <= n; i += 8) {
-    const __m256d v0 = _mm256_cvtps_pd(_mm_loadu_ps(s + i));
-    const __m256d v1 = _mm256_cvtps_pd(_mm_loadu_ps(s + i + 4));
-    const __m256d x0 = _mm256_min_pd(_mm256_max_pd(_mm256_mul_pd(bb, _mm256_add_pd(v0, aa)), zero), top);
-    const __m256d x1 = _mm256_min_pd(_mm256_max_pd(_mm256_mul_pd(bb, _mm256_add_pd(v1, aa)), zero), top);
-    const __m128i w = _mm_packs_epi32(_mm256_cvttpd_epi32(x0), _mm256_cvttpd_epi32(x1));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(d + i), _mm_packus_epi16(w, w));
+  for (; i + N <= n; i += N) {
+    const auto v = hn::Mul(bb, hn::Add(hn::PromoteTo(dd, hn::LoadU(df, s + i)), aa));
+    const auto held = hn::Min(hn::IfThenElseZero(hn::Ge(v, zero), v), top);
+    hn::StoreU(hn::DemoteTo(d8, hn::DemoteTo(di, held)), d8, d + i);
   }
   return i;
 }
+}  // namespace HWY_NAMESPACE
+}  // namespace vil_convert_detail
+HWY_AFTER_NAMESPACE();
 
-const bool avx_available = __builtin_cpu_supports("avx");
-}  // namespace
+#if HWY_ONCE
+namespace vil_convert_detail
+{
+HWY_EXPORT(StretchRow);
+}
 
 unsigned vil_convert_detail::stretch_row_fast(const float* s, vxl_byte* d, unsigned n, double a,
                                               double b)
 {
-  return avx_available ? stretch_row_avx(s, d, n, a, b) : 0;
+  return HWY_DYNAMIC_DISPATCH(StretchRow)(s, d, n, a, b);
 }
+#endif  // HWY_ONCE

@@ -8,8 +8,8 @@
 
 namespace vil_convert_detail
 {
-// The first pixels of a unit-step float row stretched as below, 8 at a time
-// where the processor has AVX (same bytes); returns how many it did.
+// The first pixels of a unit-step float row stretched as below, a vector at
+// a time (same bytes); returns how many it did.
 unsigned stretch_row_fast(const float* s, vxl_byte* d, unsigned n, double a, double b);
 }  // namespace vil_convert_detail
 

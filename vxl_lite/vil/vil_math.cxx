@@ -1,6 +1,45 @@
 #include <vil/vil_math.h>
 
-#include <xmmintrin.h>
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "vil/vil_math.cxx"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
+
+HWY_BEFORE_NAMESPACE();
+namespace vil_math_detail
+{
+namespace HWY_NAMESPACE
+{
+namespace hn = hwy::HWY_NAMESPACE;
+
+// Widens [lo, hi] by row[i .. n-1] (unit step) in whole vectors and returns
+// where it stopped.  A lane takes v only when v < lo (or v > hi), which a
+// NaN never is.  Two pairs, so that the loop is not held up by latency.
+unsigned RangeOfRow(const float* row, unsigned i, unsigned n, float& lo, float& hi)
+{
+  const hn::ScalableTag<float> d;
+  const size_t N = hn::Lanes(d);
+  auto l0 = hn::Set(d, lo), l1 = l0, h0 = hn::Set(d, hi), h1 = h0;
+  for (; i + 2 * N <= n; i += 2 * N) {
+    const auto v0 = hn::LoadU(d, row + i), v1 = hn::LoadU(d, row + i + N);
+    l0 = hn::IfThenElse(hn::Lt(v0, l0), v0, l0);
+    l1 = hn::IfThenElse(hn::Lt(v1, l1), v1, l1);
+    h0 = hn::IfThenElse(hn::Gt(v0, h0), v0, h0);
+    h1 = hn::IfThenElse(hn::Gt(v1, h1), v1, h1);
+  }
+  lo = hn::GetLane(hn::MinOfLanes(d, hn::Min(l0, l1)));
+  hi = hn::GetLane(hn::MaxOfLanes(d, hn::Max(h0, h1)));
+  return i;
+}
+}  // namespace HWY_NAMESPACE
+}  // namespace vil_math_detail
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace vil_math_detail
+{
+HWY_EXPORT(RangeOfRow);
+}
 
 void vil_math_detail::add_to_range(const float* row, std::ptrdiff_t istep, unsigned n,
                                    bool& any, float& lo, float& hi)
@@ -16,27 +55,7 @@ void vil_math_detail::add_to_range(const float* row, std::ptrdiff_t istep, unsig
       }
     }
   if (!any) return;
-  if (istep == 1 && i + 16 <= n) {
-    // min_ps(v, lo) is v < lo ? v : lo, so a NaN v leaves lo as it is.  Four
-    // independent pairs, so that the loop is not held up by min's latency.
-    __m128 l[4], h[4];
-    for (int q = 0; q < 4; ++q) l[q] = _mm_set1_ps(lo), h[q] = _mm_set1_ps(hi);
-    for (; i + 16 <= n; i += 16)
-      for (int q = 0; q < 4; ++q) {
-        const __m128 v = _mm_loadu_ps(row + i + 4 * q);
-        l[q] = _mm_min_ps(v, l[q]);
-        h[q] = _mm_max_ps(v, h[q]);
-      }
-    for (int q = 0; q < 4; ++q) {
-      float lq[4], hq[4];
-      _mm_storeu_ps(lq, l[q]);
-      _mm_storeu_ps(hq, h[q]);
-      for (int r = 0; r < 4; ++r) {
-        lo = lq[r] < lo ? lq[r] : lo;
-        hi = hq[r] > hi ? hq[r] : hi;
-      }
-    }
-  }
+  if (istep == 1) i = HWY_DYNAMIC_DISPATCH(RangeOfRow)(row, i, n, lo, hi);
   for (; i < n; ++i) {
     const float v = row[i * istep];
     if (v < lo) lo = v;
@@ -56,3 +75,4 @@ void vil_math_value_range_float(const vil_image_view<float>& view, float& min_va
   min_value = lo;
   max_value = hi;
 }
+#endif  // HWY_ONCE

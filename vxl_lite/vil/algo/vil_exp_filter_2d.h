@@ -9,6 +9,7 @@
 // place in dest, a few rows together so that their recursions overlap.
 // Work lines are kept from call to call: nothing of image size is allocated.
 #include <algorithm>
+#include <cfenv>
 #include <cstddef>
 #include <cstring>
 #include <type_traits>
@@ -137,12 +138,6 @@ void plane(const srcT* src, std::ptrdiff_t s_istep, std::ptrdiff_t s_jstep, dest
 
 namespace vil_exp_filter_detail
 {
-// The widest instructions the float path uses: the best the processor has
-// unless capped here (tests run every level there is; each gives the same
-// bits).  Returns the level in force.
-enum class simd_level { sse2, avx, avx512 };
-simd_level set_simd(simd_level most);
-
 // One row's step of the column recursion with factor k, which runs down a
 // whole row of columns at once (acc holds one sum per column, ni values).
 // Forward, centre included: acc = k * acc + in, out = norm * acc, with norm
@@ -153,11 +148,14 @@ void column_step_forward(const float* in, double* acc, float* out, unsigned ni, 
                          bool stream);
 void column_step_back(const float* in, double* acc, float* out, unsigned ni, double k);
 
-// How many rows row_pass filters together at best: 16 with AVX, else 8.
-unsigned row_block();
+// out[0 .. n-1] = in[0 .. n-1], past the caches when stream.
+void copy_row(const float* in, float* out, unsigned n, bool stream);
+
+// How many rows row_pass filters together.
+const unsigned row_block = 16;
 
 // The row pass of the float path, in place: each of rows[0 .. n-1] (ni
-// floats, unit step) filtered along i with factor k.  Blocks of row_block()
+// floats, unit step) filtered along i with factor k.  Blocks of row_block
 // rows run side by side; any other n goes row by row.  ahead[0 .. n_ahead-1]
 // are rows of ni floats the caller reads next: a block pass fetches them
 // into the cache as it computes, so that memory and arithmetic overlap.
@@ -165,7 +163,7 @@ void row_pass(float* const* rows, unsigned n, unsigned ni, double k,
               const float* const* ahead = nullptr, unsigned n_ahead = 0);
 
 // Far from any edge the sums decay towards 0 and, over a wide flat area,
-// into subnormal numbers, which the processor handles many times slower.
+// into subnormal numbers, which many processors handle many times slower.
 // While one of these lives they are flushed to 0 (a change below 1e-38).
 class flush_subnormals
 {
@@ -176,7 +174,7 @@ class flush_subnormals
   flush_subnormals& operator=(const flush_subnormals&) = delete;
 
  private:
-  unsigned saved_;
+  std::fenv_t saved_;
 };
 }  // namespace vil_exp_filter_detail
 

@@ -2,135 +2,113 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
-#include <immintrin.h>  // SSE2 (every x86-64) and, where the processor has it, AVX2
+#include <cstdint>
 #include <vector>
+
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "vil/algo/vil_gradient_rms_3x3.cxx"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
 
 // Per pixel the unscaled Sobel responses di, dj (|d| <= 1020) of every plane
 // are squared and summed as integers; the sum stays below 2^24, so it is
 // exact both as int and as float.  Sobel-then-rms in float gives the same
 // value bit for bit: each gradient is an integer over 8, each square and
 // partial sum exact, then one division by 2 * nplanes and one sqrt, as here.
-namespace
+HWY_BEFORE_NAMESPACE();
+namespace vil_gradient_rms_detail
 {
-// acc[i] += di^2 + dj^2 for i in 1 .. ni-2, from three rows of one plane
-// with unit step.  Eight pixels at a time in 16-bit lanes; pmaddwd squares
-// and adds each (di, dj) pair into 32 bits.
-void add_plane_row(const vxl_byte* a, const vxl_byte* b, const vxl_byte* c, unsigned ni, int* acc)
+namespace HWY_NAMESPACE
 {
-  unsigned i = 1;
-  const __m128i zero = _mm_setzero_si128();
-  auto load8 = [&](const vxl_byte* p) {
-    return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), zero);
+namespace hn = hwy::HWY_NAMESPACE;
+
+// One plane's part of an output row, from the plane's rows a, b, c (above,
+// at and below; unit step), at columns 1 .. ni-2: di^2 + dj^2, plus
+// sums_in[i] when given.  That goes to sums_out[i], or, when out is given,
+// out[i] gets the root mean square over nplanes2 responses,
+// sqrt(sum / 64 / nplanes2).  sums_in and sums_out may be the same.
+void PlaneRow(const vxl_byte* a, const vxl_byte* b, const vxl_byte* c, unsigned ni,
+              const int32_t* sums_in, int32_t* sums_out, float* out, float nplanes2)
+{
+  const hn::ScalableTag<int32_t> d;
+  const hn::RebindToUnsigned<decltype(d)> du;
+  const hn::Rebind<uint8_t, decltype(d)> d8;
+  const hn::Rebind<float, decltype(d)> df;
+  const size_t N = hn::Lanes(d);
+  const float scale = 1.0f / 64.0f;  // (1/8)^2, exact
+  // When nplanes2 is a power of two both steps are exact scalings, and one
+  // multiplication gives the same bits as the division.
+  const bool pow2 = (unsigned(nplanes2) & (unsigned(nplanes2) - 1)) == 0;
+  const auto both = hn::Set(df, scale / nplanes2), scale_v = hn::Set(df, scale),
+             np_v = hn::Set(df, nplanes2);
+  auto load = [&](const vxl_byte* p) {
+    return hn::BitCast(d, hn::PromoteTo(du, hn::LoadU(d8, p)));
   };
-  for (; i + 9 <= ni; i += 8) {
-    const __m128i al = load8(a + i - 1), am = load8(a + i), ar = load8(a + i + 1);
-    const __m128i bl = load8(b + i - 1), br = load8(b + i + 1);
-    const __m128i cl = load8(c + i - 1), cm = load8(c + i), cr = load8(c + i + 1);
-    const __m128i di = _mm_add_epi16(_mm_add_epi16(_mm_sub_epi16(ar, al), _mm_sub_epi16(cr, cl)),
-                                     _mm_slli_epi16(_mm_sub_epi16(br, bl), 1));
-    const __m128i dj = _mm_add_epi16(_mm_add_epi16(_mm_sub_epi16(cl, al), _mm_sub_epi16(cr, ar)),
-                                     _mm_slli_epi16(_mm_sub_epi16(cm, am), 1));
-    const __m128i lo = _mm_unpacklo_epi16(di, dj), hi = _mm_unpackhi_epi16(di, dj);
-    __m128i* out = reinterpret_cast<__m128i*>(acc + i);
-    _mm_storeu_si128(out, _mm_add_epi32(_mm_loadu_si128(out), _mm_madd_epi16(lo, lo)));
-    _mm_storeu_si128(out + 1, _mm_add_epi32(_mm_loadu_si128(out + 1), _mm_madd_epi16(hi, hi)));
+  unsigned i = 1;
+  for (; i + N + 1 <= ni; i += N) {
+    const auto al = load(a + i - 1), am = load(a + i), ar = load(a + i + 1);
+    const auto bl = load(b + i - 1), br = load(b + i + 1);
+    const auto cl = load(c + i - 1), cm = load(c + i), cr = load(c + i + 1);
+    const auto di = hn::Add(hn::Add(hn::Sub(ar, al), hn::Sub(cr, cl)),
+                            hn::ShiftLeft<1>(hn::Sub(br, bl)));
+    const auto dj = hn::Add(hn::Add(hn::Sub(cl, al), hn::Sub(cr, ar)),
+                            hn::ShiftLeft<1>(hn::Sub(cm, am)));
+    auto sum = hn::Add(hn::Mul(di, di), hn::Mul(dj, dj));
+    if (sums_in) sum = hn::Add(sum, hn::LoadU(d, sums_in + i));
+    if (!out) {
+      hn::StoreU(sum, d, sums_out + i);
+      continue;
+    }
+    const auto f = hn::ConvertTo(df, sum);
+    const auto m = pow2 ? hn::Mul(f, both) : hn::Div(hn::Mul(f, scale_v), np_v);
+    hn::StoreU(hn::Sqrt(m), df, out + i);
   }
   for (; i + 1 < ni; ++i) {
     const int di = (int(a[i + 1]) - a[i - 1]) + 2 * (int(b[i + 1]) - b[i - 1]) +
                    (int(c[i + 1]) - c[i - 1]);
     const int dj = (int(c[i - 1]) - a[i - 1]) + 2 * (int(c[i]) - a[i]) +
                    (int(c[i + 1]) - a[i + 1]);
-    acc[i] += di * di + dj * dj;
+    const int32_t sum = di * di + dj * dj + (sums_in ? sums_in[i] : 0);
+    if (out)
+      out[i] = std::sqrt(float(sum) * scale / nplanes2);
+    else
+      sums_out[i] = sum;
   }
 }
-
-__attribute__((target("avx2"))) inline __m256i load16(const vxl_byte* p)
-{
-  return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
-}
-
-// The same with 16 pixels at a time, where the processor has AVX2.
-__attribute__((target("avx2"))) void add_plane_row_avx2(const vxl_byte* a, const vxl_byte* b,
-                                                         const vxl_byte* c, unsigned ni, int* acc)
-{
-  unsigned i = 1;
-  for (; i + 17 <= ni; i += 16) {
-    const __m256i al = load16(a + i - 1), am = load16(a + i), ar = load16(a + i + 1);
-    const __m256i bl = load16(b + i - 1), br = load16(b + i + 1);
-    const __m256i cl = load16(c + i - 1), cm = load16(c + i), cr = load16(c + i + 1);
-    const __m256i di =
-        _mm256_add_epi16(_mm256_add_epi16(_mm256_sub_epi16(ar, al), _mm256_sub_epi16(cr, cl)),
-                         _mm256_slli_epi16(_mm256_sub_epi16(br, bl), 1));
-    const __m256i dj =
-        _mm256_add_epi16(_mm256_add_epi16(_mm256_sub_epi16(cl, al), _mm256_sub_epi16(cr, ar)),
-                         _mm256_slli_epi16(_mm256_sub_epi16(cm, am), 1));
-    // Unpacking works within 128-bit lanes: lo holds pixels 0-3 and 8-11,
-    // hi 4-7 and 12-15.
-    const __m256i lo = _mm256_madd_epi16(_mm256_unpacklo_epi16(di, dj), _mm256_unpacklo_epi16(di, dj));
-    const __m256i hi = _mm256_madd_epi16(_mm256_unpackhi_epi16(di, dj), _mm256_unpackhi_epi16(di, dj));
-    __m256i* out = reinterpret_cast<__m256i*>(acc + i);
-    _mm256_storeu_si256(out, _mm256_add_epi32(_mm256_loadu_si256(out),
-                                              _mm256_permute2x128_si256(lo, hi, 0x20)));
-    _mm256_storeu_si256(out + 1, _mm256_add_epi32(_mm256_loadu_si256(out + 1),
-                                                  _mm256_permute2x128_si256(lo, hi, 0x31)));
-  }
-  if (i + 1 < ni) add_plane_row(a + i - 1, b + i - 1, c + i - 1, ni - i + 1, acc + i - 1);
-}
-
-// out[i] = sqrt(sums[i] / 64 / nplanes2) for i in [i0, i1), eight at a time;
-// returns where it stopped.  When nplanes2 is a power of two both steps are
-// exact scalings, and one multiplication gives the same bits as the division.
-__attribute__((target("avx"))) unsigned sums_to_rms_avx(const int* sums, unsigned i0, unsigned i1,
-                                                        float nplanes2, float* out)
-{
-  const bool pow2 = (unsigned(nplanes2) & (unsigned(nplanes2) - 1)) == 0;
-  const __m256 scale8 = _mm256_set1_ps(1.0f / 64.0f), np8 = _mm256_set1_ps(nplanes2),
-               both8 = _mm256_set1_ps(1.0f / 64.0f / nplanes2);
-  unsigned i = i0;
-  for (; i + 8 <= i1; i += 8) {
-    const __m256 s = _mm256_cvtepi32_ps(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums + i)));
-    const __m256 m = pow2 ? _mm256_mul_ps(s, both8) : _mm256_div_ps(_mm256_mul_ps(s, scale8), np8);
-    _mm256_storeu_ps(out + i, _mm256_sqrt_ps(m));
-  }
-  return i;
-}
-
-const bool avx2_available = __builtin_cpu_supports("avx2");
 
 // Splits the first pixels of an interleaved row s (np = 2, 3 or 4 samples
-// per pixel, plane after plane) into lines[0 .. np-1], 16 pixels at a time:
-// output byte t of plane p is input byte 16 b + m of block b, picked out of
-// each of the np blocks by a byte shuffle.  Returns how many pixels it did.
-__attribute__((target("ssse3"))) unsigned split_interleaved(const vxl_byte* s, unsigned ni,
-                                                            unsigned np, vxl_byte* const* lines)
+// per pixel, plane after plane) into lines[0 .. np-1], a vector of pixels
+// at a time.  Returns how many pixels it did.
+unsigned SplitRow(const vxl_byte* s, unsigned ni, unsigned np, vxl_byte* const* lines)
 {
-  alignas(16) vxl_byte masks[4][4][16];  // [block][plane][t]
-  for (unsigned b = 0; b < np; ++b)
-    for (unsigned p = 0; p < np; ++p)
-      for (unsigned t = 0; t < 16; ++t) {
-        const unsigned at = t * np + p;
-        masks[b][p][t] = at / 16 == b ? vxl_byte(at % 16) : vxl_byte(0x80);
-      }
+  const hn::ScalableTag<uint8_t> d;
+  const size_t N = hn::Lanes(d);
+  auto v0 = hn::Zero(d), v1 = v0, v2 = v0, v3 = v0;
   unsigned i = 0;
-  for (; i + 16 <= ni; i += 16) {
-    __m128i in[4];
-    for (unsigned b = 0; b < np; ++b)
-      in[b] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + std::size_t(i) * np + 16 * b));
-    for (unsigned p = 0; p < np; ++p) {
-      __m128i out = _mm_setzero_si128();
-      for (unsigned b = 0; b < np; ++b) {
-        const __m128i m = _mm_load_si128(reinterpret_cast<const __m128i*>(masks[b][p]));
-        out = _mm_or_si128(out, _mm_shuffle_epi8(in[b], m));
-      }
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(lines[p] + i), out);
-    }
+  for (; i + N <= ni; i += N) {
+    const vxl_byte* p = s + std::size_t(i) * np;
+    if (np == 2) hn::LoadInterleaved2(d, p, v0, v1);
+    if (np == 3) hn::LoadInterleaved3(d, p, v0, v1, v2);
+    if (np == 4) hn::LoadInterleaved4(d, p, v0, v1, v2, v3);
+    hn::StoreU(v0, d, lines[0] + i);
+    hn::StoreU(v1, d, lines[1] + i);
+    if (np >= 3) hn::StoreU(v2, d, lines[2] + i);
+    if (np == 4) hn::StoreU(v3, d, lines[3] + i);
   }
   return i;
 }
+}  // namespace HWY_NAMESPACE
+}  // namespace vil_gradient_rms_detail
+HWY_AFTER_NAMESPACE();
 
-const bool ssse3_available = __builtin_cpu_supports("ssse3");
+#if HWY_ONCE
+namespace vil_gradient_rms_detail
+{
+HWY_EXPORT(PlaneRow);
+HWY_EXPORT(SplitRow);
 
+namespace
+{
 // Rows of an image whose planes are not unit-step lines (interleaved
 // colour), copied out plane by plane into a ring of three rows, so that
 // each image row is copied once however many output rows use it.
@@ -155,10 +133,9 @@ struct row_ring
       const vxl_byte* s = src.top_left_ptr() + j * src.jstep();
       vxl_byte* lines_of[4];
       unsigned done = 0;
-      if (ssse3_available && np >= 2 && np <= 4 && src.istep() == std::ptrdiff_t(np) &&
-          src.planestep() == 1) {
+      if (np >= 2 && np <= 4 && src.istep() == std::ptrdiff_t(np) && src.planestep() == 1) {
         for (unsigned q = 0; q < np; ++q) lines_of[q] = base + std::size_t(q) * ni;
-        done = split_interleaved(s, ni, np, lines_of);
+        done = HWY_DYNAMIC_DISPATCH(SplitRow)(s, ni, np, lines_of);
       }
       for (unsigned q = 0; q < np; ++q) {
         vxl_byte* line = base + std::size_t(q) * ni;
@@ -170,19 +147,17 @@ struct row_ring
     return base + std::size_t(p) * ni;
   }
 };
-}  // namespace
 
-namespace
-{
 // Work lines kept from call to call (the pipeline runs on every slider
 // move): one row of sums and, for interleaved planes, three row copies.
-thread_local std::vector<int> sums;
+thread_local std::vector<int32_t> sums;
 thread_local row_ring ring;
 }  // namespace
+}  // namespace vil_gradient_rms_detail
 
 void vil_gradient_rms_detail::start_sweep(const vil_image_view<vxl_byte>& src)
 {
-  if (sums.size() < src.ni() + 8) sums.resize(src.ni() + 8);
+  if (sums.size() < src.ni()) sums.resize(src.ni());
   if (src.istep() != 1) ring.reset(src.ni(), src.nplanes());
 }
 
@@ -193,28 +168,24 @@ void vil_gradient_rms_detail::row(const vil_image_view<vxl_byte>& src, unsigned 
     std::fill(d, d + ni, 0.0f);
     return;
   }
-  const auto add_row = avx2_available ? add_plane_row_avx2 : add_plane_row;
-  int* acc = sums.data();
-  std::memset(acc, 0, ni * sizeof(int));
+  // The planes' sums gather in `sums`; the last plane's pass finishes them.
+  int32_t* acc = sums.data();
   for (unsigned p = 0; p < np; ++p) {
+    const vxl_byte *a, *b, *c;
     if (src.istep() == 1) {
-      const vxl_byte* b = src.top_left_ptr() + p * src.planestep() + j * src.jstep();
-      add_row(b - src.jstep(), b, b + src.jstep(), ni, acc);
+      b = src.top_left_ptr() + p * src.planestep() + j * src.jstep();
+      a = b - src.jstep();
+      c = b + src.jstep();
     } else {
-      add_row(ring.row(src, j - 1, p), ring.row(src, j, p), ring.row(src, j + 1, p), ni, acc);
+      a = ring.row(src, j - 1, p);
+      b = ring.row(src, j, p);
+      c = ring.row(src, j + 1, p);
     }
+    const bool last = p + 1 == np;
+    HWY_DYNAMIC_DISPATCH(PlaneRow)(
+        a, b, c, ni, p == 0 ? nullptr : acc, acc, last ? d : nullptr, float(2 * np));
   }
-  const float scale = 1.0f / 64.0f;  // (1/8)^2, exact
-  const float nplanes2 = float(2 * np);
-  const __m128 scale4 = _mm_set1_ps(scale), np4 = _mm_set1_ps(nplanes2);
-  d[0] = 0.0f;
-  unsigned i = avx2_available ? sums_to_rms_avx(acc, 1, ni - 1, nplanes2, d) : 1;
-  for (; i + 5 <= ni; i += 4) {
-    const __m128 s = _mm_cvtepi32_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(acc + i)));
-    _mm_storeu_ps(d + i, _mm_sqrt_ps(_mm_div_ps(_mm_mul_ps(s, scale4), np4)));
-  }
-  for (; i + 1 < ni; ++i) d[i] = std::sqrt(float(acc[i]) * scale / nplanes2);
-  d[ni - 1] = 0.0f;
+  d[0] = d[ni - 1] = 0.0f;
 }
 
 void vil_gradient_rms_3x3(const vil_image_view<vxl_byte>& src, vil_image_view<float>& dest)
@@ -234,3 +205,4 @@ void vil_gradient_rms_3x3(const vil_image_view<vxl_byte>& src, vil_image_view<fl
     }
   }
 }
+#endif  // HWY_ONCE

@@ -2,27 +2,10 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <cstdint>
-#include <xmmintrin.h>
 #include <vector>
 #include <vil/algo/vil_exp_filter_2d.h>
 #include <vil/algo/vil_gradient_rms_3x3.h>
 #include <vil/vil_math.h>
-
-namespace
-{
-// out[0 .. n-1] = in[0 .. n-1], past the caches when stream.
-void copy_row(const float* in, float* out, unsigned n, bool stream)
-{
-  unsigned i = 0;
-  if (stream) {
-    for (; i < n && (reinterpret_cast<std::uintptr_t>(out + i) & 15) != 0; ++i) out[i] = in[i];
-    for (; i + 4 <= n; i += 4) _mm_stream_ps(out + i, _mm_loadu_ps(in + i));
-    _mm_sfence();
-  }
-  std::copy(in + i, in + n, out + i);
-}
-}  // namespace
 
 void vil_smooth_gradient_rms(const vil_image_view<vxl_byte>& src, double k,
                              vil_image_view<float>& dest, vil_image_view<float>& scratch,
@@ -65,10 +48,10 @@ void vil_smooth_gradient_rms(const vil_image_view<vxl_byte>& src, double k,
   const bool stream = std::size_t(ni) * nj * sizeof(float) > (std::size_t(16) << 20);
   // Rows are filtered in blocks of `block` from the top; those from `full`
   // down one by one.
-  const unsigned block = row_block();
+  const unsigned block = row_block;
   const unsigned full = nj / block * block;
-  float* rows[16];
-  const float* ahead[32];
+  float* rows[row_block];
+  const float* ahead[2 * row_block];
 
   // Down: the gradient into dest, and the first filter's column sums from
   // above, centre included, into work.
