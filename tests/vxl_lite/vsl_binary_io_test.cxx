@@ -218,9 +218,8 @@ TEST(VslBinaryIo, Strings)
   EXPECT_EQ(encode(big).size(), 3 + big.size());
   EXPECT_TRUE(decode(encode(big), s));
   EXPECT_EQ(s, big);
-  // A length beyond the data, or negative, is refused and s kept.  The
-  // negative ones (-64, -28, -65) are followed by as many bytes as they
-  // would count if read unsigned.
+  // A length beyond the data, or negative (-64, -28, -65, each followed by
+  // as many bytes as it would count unsigned), is refused and s kept.
   for (const std::string& bad : {std::string("\x8a" "abc"), "\xc0" + std::string(64, 'a'), "\xe4" + hundred,
                                  "\x3f\xff" + std::string(16319, 'a')}) {
     SCOPED_TRACE(hex(bad.substr(0, 2)));
