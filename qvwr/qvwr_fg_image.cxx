@@ -76,7 +76,8 @@ void qvwr_fg_image::draw(QPainter& painter, const QRect& area)
 {
   if (!isVisible() || !area.intersects(boundBox())) return;
   if (qimage_.width() == 0 || qimage_.height() == 0) return;
-  painter.drawPixmap(pixmap_x_, pixmap_y_, pixmap_, 0, 0, -1, -1);
+  // The pixmap carries its ratio: it covers its device pixels one to one.
+  painter.drawPixmap(QPointF(device_x_, device_y_) / ratio_, pixmap_);
 }
 
 void qvwr_fg_image::computeImage()
@@ -89,53 +90,68 @@ void qvwr_fg_image::computeImage()
   const vgl_box_2d<int> image_box(vgl_point_2d<int>(0, 0),
                                   vgl_point_2d<int>((ni > 1 ? ni : 1) - 1, (nj > 1 ? nj : 1) - 1));
 
+  // The bound box is in widget pixels; the display image covers the device
+  // pixels that it touches, so that the image is sampled at the screen's
+  // own resolution.
   qvwr_transform_image ti;
   vgl_box_2d<int> area = ti.displayArea(viewer().width(), viewer().height(), image_box, i2d);
-  const unsigned np = image_.nplanes();
-  const bool grey = np == 1 || np == 2;
+  ratio_ = viewer().devicePixelRatioF();
+  QRect dev;
   if (!area.is_empty()) {
+    dev = qvwr_viewer::deviceRect(toRect(area), ratio_);
+    const unsigned np = image_.nplanes();
+    const bool grey = np == 1 || np == 2;
     const QImage::Format fmt = grey ? QImage::Format_Indexed8 : QImage::Format_RGB32;
-    const int W = area.width() + 1, H = area.height() + 1;
     // Keep the buffer when only the content changes.
-    if (qimage_.width() != W || qimage_.height() != H || qimage_.format() != fmt)
-      qimage_ = QImage(W, H, fmt);
-    // Qt gives a null image when it cannot allocate one: nothing to show.
-    if (qimage_.isNull()) area = vgl_box_2d<int>();
-  }
-  const int x0 = area.min_x(), y0 = area.min_y(), x1 = area.max_x(), y1 = area.max_y();
-  const int W = x1 - x0 + 1, H = y1 - y0 + 1;
-
-  if (W > 0 && H > 0) {
-    if (grey) {
+    if (qimage_.size() != dev.size() || qimage_.format() != fmt)
+      qimage_ = QImage(dev.size(), fmt);
+    if (qimage_.isNull()) {
+      // Qt gives a null image when it cannot allocate one: nothing to show.
+      area = vgl_box_2d<int>();
+      dev = QRect();
+    } else if (grey) {
       qimage_.setColorCount(256);
       setGreyscale();
     } else if (np != 3 && np != 4) {
       qimage_.fill(0u);  // planes the resampler cannot show: black, not stale memory
     }
-  } else {
-    qimage_ = QImage();
   }
+  if (area.is_empty()) qimage_ = QImage();
 
-  // Shift to the display image's own pixels.  An identity map composed with
-  // the shift is still a scale-1 zoom for the resampler.
-  vimt_transform_2d shift;
-  shift.set_translation(-x0, -y0);
-  vimt_transform_2d i2a = shift * i2d;
-  if (i2a.form() == vimt_transform_2d::Translation)
-    i2a.set_zoom_only(1.0, 1.0, i2a.xt(), i2a.yt());
+  if (!qimage_.isNull()) {
+    // Image pixels to the display image's own pixels: pixel centres at
+    // whole numbers in both, so widget position u is device position
+    // r * u + (r - 1) / 2.  At ratio 1 that is the identity, left out so
+    // that the picture is the one it always was.
+    vimt_transform_2d to_device;
+    if (ratio_ != 1.0)
+      to_device.set_zoom_only(ratio_, ratio_, 0.5 * (ratio_ - 1.0), 0.5 * (ratio_ - 1.0));
+    vimt_transform_2d shift;
+    shift.set_translation(-dev.left(), -dev.top());
+    // An identity map composed with the shift is still a scale-1 zoom for
+    // the resampler.
+    vimt_transform_2d i2a = shift * to_device * i2d;
+    if (i2a.form() == vimt_transform_2d::Translation)
+      i2a.set_zoom_only(1.0, 1.0, i2a.xt(), i2a.yt());
 
-  if (W > 0 && H > 0) {
+    // The pixmap may share the old pixels: let go of it first, or writing
+    // them would copy them.
+    pixmap_ = QPixmap();
     uchar* bits = qimage_.bits();
     const qsizetype bpl = qimage_.bytesPerLine();
+    const int W = qimage_.width(), H = qimage_.height();
     std::vector<unsigned char*> rows(static_cast<std::size_t>(H));
     for (int j = 0; j < H; ++j) rows[std::size_t(j)] = bits + j * bpl;
     ti.transform(rows.data(), W, H, image_, i2a, interp_method_ > 0, hist_eq_);
+    qimage_.setDevicePixelRatio(ratio_);
     pixmap_.convertFromImage(qimage_, Qt::AutoColor);
   }
 
-  pixmap_x_ = x0;
-  pixmap_y_ = y0;
-  setBoundBox(QRect(QPoint(x0, y0), QPoint(x1, y1)));
+  pixmap_x_ = area.min_x();
+  pixmap_y_ = area.min_y();
+  device_x_ = dev.left();
+  device_y_ = dev.top();
+  setBoundBox(QRect(QPoint(area.min_x(), area.min_y()), QPoint(area.max_x(), area.max_y())));
 }
 
 void qvwr_fg_image::setGreyscale()

@@ -62,6 +62,11 @@ class qvwr_fg_image : public qvwr_figure
   QPixmap pixmap_;
   int pixmap_x_{0};
   int pixmap_y_{0};
+  // The device pixel ratio of the last rebuild, and the device pixel of the
+  // display image's top-left corner.
+  qreal ratio_{1.0};
+  int device_x_{0};
+  int device_y_{0};
   bool hist_eq_{false};
 };
 

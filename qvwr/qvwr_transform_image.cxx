@@ -6,6 +6,7 @@
 #include <cstring>
 #include <iostream>
 #include <vector>
+#include <QtEndian>
 
 #include <vil/algo/vil_histogram_equalise.h>
 #include <vil/vil_image_view.h>
@@ -175,11 +176,19 @@ void qvwr_transform_image::zoomNNBP3(unsigned char** rows, int ni, int nj,
   const sample_grid grid(ni, nj, im, i2a);
   const std::ptrdiff_t* cols = grid.cols.data();
   const std::ptrdiff_t ps = im.planestep(), ps2 = 2 * im.planestep();
+  // A pixel's colours side by side, as files load: one 4-byte read gives
+  // all three, wherever the fourth byte is still inside the image row.
+  const bool packed = ps == 1 && im.istep() >= 3;
+  const std::ptrdiff_t row_end = std::ptrdiff_t(im.ni() - 1) * im.istep() + 2;
 
   for (int j = 0; j < nj; ++j) {
     const vxl_byte* src = base + grid.rows[std::size_t(j)];
     vxl_uint_32* out = reinterpret_cast<vxl_uint_32*>(rows[j]);
-    for (int i = 0; i < ni; ++i) {
+    int i = 0;
+    if (packed)
+      for (; i < ni && cols[i] + 3 <= row_end; ++i)
+        out[i] = qFromBigEndian<vxl_uint_32>(src + cols[i]) >> 8;
+    for (; i < ni; ++i) {
       const vxl_byte* p = src + cols[i];
       out[i] = (vxl_uint_32(p[0]) << 16) | (vxl_uint_32(p[ps]) << 8) | vxl_uint_32(p[ps2]);
     }

@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QResizeEvent>
+#include <QTransform>
 #include <qvwr/qvwr_figure.h>
 #include <qvwr/qvwr_interaction.h>
 
@@ -191,6 +192,7 @@ void qvwr_viewer::calcWorld2Display()
     w2d_.set_zoom_only(s, s, 0.5 * display_width_ - s * cx, 0.5 * display_height_ - s * cy);
   }
   d2w_ = w2d_.inverse();
+  ratio_ = devicePixelRatioF();
 
   lock();
   for (std::size_t k = 0; k < figures_.size(); ++k)
@@ -229,6 +231,21 @@ void qvwr_viewer::updateInvalid()
     repaint(r);
 }
 
+QRect qvwr_viewer::deviceRect(const QRect& r, qreal ratio)
+{
+  // The slack keeps products such as 10 * 1.1 from gaining a pixel.
+  const double e = 1e-6;
+  const int x0 = int(std::floor(r.left() * ratio + e)), y0 = int(std::floor(r.top() * ratio + e));
+  const int x1 = int(std::ceil((r.right() + 1) * ratio - e));
+  const int y1 = int(std::ceil((r.bottom() + 1) * ratio - e));
+  return QRect(x0, y0, x1 - x0, y1 - y0);
+}
+
+QRect qvwr_viewer::widgetRect(const QRect& d, qreal ratio)
+{
+  return deviceRect(d, 1.0 / ratio);
+}
+
 QColor qvwr_viewer::groundColor() const
 {
   return palette().color(backgroundRole());
@@ -240,20 +257,49 @@ void qvwr_viewer::paintEvent(QPaintEvent* e)
   if (area.width() <= 0 || area.height() <= 0)
     return;
 
-  // Drawn off-screen and copied in one go, so partial drawing never shows.
   const qreal dpr = devicePixelRatioF();
-  QPixmap pm(area.size() * dpr);
-  pm.setDevicePixelRatio(dpr);
+  if (dpr != ratio_)
+    adoptRatio();
+
+  // Drawn off-screen and copied in one go, so partial drawing never shows.
+  // The pixmap lies on the widget's device pixel grid, so a widget point
+  // lands on the same device pixel whatever area is repainted.
+  const QRect dev = deviceRect(area, dpr);
+  const QRect cover = widgetRect(dev, dpr);
+  QPixmap pm(dev.size());
   pm.fill(groundColor());
   {
     QPainter p(&pm);
     p.setBackground(groundColor());
-    p.translate(-area.left(), -area.top());
-    p.setClipRect(area);
-    drawGraphics(p, area);
+    p.setTransform(QTransform(dpr, 0, 0, dpr, -dev.left(), -dev.top()));
+    p.setClipRect(cover);
+    drawGraphics(p, cover);
   }
+  pm.setDevicePixelRatio(dpr);
   QPainter wp(this);
-  wp.drawPixmap(area.topLeft(), pm);
+  // The widget may start inside a device pixel of its window (a fractional
+  // ratio times its offset).  Its own grid is then moved to the nearest
+  // whole device pixel, the same for every repaint, and the pixmap lands
+  // exactly on the window's pixels.
+  const QPointF origin(wp.deviceTransform().dx(), wp.deviceTransform().dy());
+  const QPointF snapped(std::floor(origin.x() + 0.5), std::floor(origin.y() + 0.5));
+  wp.drawPixmap((snapped - origin + QPointF(dev.topLeft())) / dpr, pm);
+}
+
+void qvwr_viewer::adoptRatio()
+{
+  // On a screen of another ratio the figures rebuild once for it.  This
+  // runs inside a paint event, which must not start another: what they
+  // invalidate is queued instead.
+  ratio_ = devicePixelRatioF();
+  ++lock_count_;
+  for (std::size_t k = 0; k < figures_.size(); ++k)
+    figures_[k]->setTransform(w2d_);
+  --lock_count_;
+  if (lock_count_ == 0) {
+    update(invalid_);
+    invalid_ = QRect();
+  }
 }
 
 void qvwr_viewer::drawGraphics(QPainter& painter, const QRect& area)

@@ -80,6 +80,10 @@ class qvwr_viewer : public QWidget
   void refresh() { updateInvalid(); }
 
   // ---- rendering
+  // The device pixels that the widget pixels r touch at a device pixel
+  // ratio, and back: the widget pixels that the device pixels d touch.
+  static QRect deviceRect(const QRect& r, qreal ratio);
+  static QRect widgetRect(const QRect& d, qreal ratio);
   // Draws from the topmost opaque figure covering area upwards.
   void drawGraphics(QPainter& painter, const QRect& area);
   void screenShot(QPixmap* pm);
@@ -110,6 +114,8 @@ class qvwr_viewer : public QWidget
 
  private:
   QColor groundColor() const;
+  // Hands the figures the mapping again for a new device pixel ratio.
+  void adoptRatio();
   qvwr_interaction* active() const { return interactions_.empty() ? nullptr : interactions_.back(); }
 
   vgl_box_2d<double> world_window_;
@@ -121,6 +127,8 @@ class qvwr_viewer : public QWidget
   bool use_identity_{false};
   int interp_method_{1};
   int lock_count_{0};
+  // Device pixel ratio the figures were last given a mapping at.
+  qreal ratio_{1.0};
   QRect invalid_;
   std::vector<qvwr_figure*> figures_;
   std::vector<qvwr_interaction*> interactions_;

@@ -26,6 +26,7 @@
 #include <qvwr/qvwr_viewer.h>
 #include <tessaly_snake_cli.h>
 #include <test_data.h>
+#include "support/shown_window.h"
 #include <vil/vil_load.h>
 #include <vil/vil_save.h>
 
@@ -82,27 +83,6 @@ class dialog_closer
   QTimer timer_;
   int answer_tries_{0};
 };
-
-std::unique_ptr<tessaly> shown_window()
-{
-  auto w = std::make_unique<tessaly>(nullptr, nullptr);
-  w->setGeometry(100, 100, 300, 300);
-  w->show();
-  EXPECT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-  QCoreApplication::processEvents();
-  return w;
-}
-
-QPoint to_display(tessaly& w, const point& p)
-{
-  const point d = w.q_viewer()->worldToDisplay()(p);
-  return QPoint(int(std::lround(d.x())), int(std::lround(d.y())));
-}
-
-void click(tessaly& w, const point& p)
-{
-  QTest::mouseClick(w.q_viewer(), Qt::LeftButton, Qt::NoModifier, to_display(w, p));
-}
 
 void drag(tessaly& w, const point& from, const point& to)
 {

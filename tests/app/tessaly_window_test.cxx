@@ -20,6 +20,7 @@
 #include <qvwr/qvwr_interaction.h>
 #include <qvwr/qvwr_viewer.h>
 #include <vimt/vimt_transform_2d.h>
+#include "support/shown_window.h"
 
 namespace
 {
@@ -53,17 +54,6 @@ class dialog_closer
  private:
   QTimer timer_;
 };
-
-// Built and placed as main() does.
-std::unique_ptr<tessaly> shown_window()
-{
-  auto w = std::make_unique<tessaly>(nullptr, nullptr);
-  w->setGeometry(100, 100, 300, 300);
-  w->show();
-  EXPECT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-  QCoreApplication::processEvents();
-  return w;
-}
 
 QAction* menu_item(tessaly& w, const QString& menu, const QString& item)
 {

@@ -1,0 +1,79 @@
+// The viewer on a high-density screen.  Run once per device pixel ratio
+// (QT_SCALE_FACTOR, read when the application starts; see CMakeLists.txt).
+#include <QGuiApplication>
+#include <QImage>
+#include <QRegion>
+#include <QBackingStore>
+#include <gtest/gtest.h>
+#include <qvwr/qvwr_fg_image.h>
+#include "qvwr/qvwr_test_helpers.h"
+#include "support/shown_window.h"
+
+namespace
+{
+// The device pixels that widget rectangle b covers, wholly or in part.
+QRect device_pixels(const QRect& b, qreal r)
+{
+  return QRectF(QPointF(b.topLeft()) * r, QSizeF(b.size()) * r).toAlignedRect();
+}
+} // namespace
+
+TEST(QvwrHighDensity, ImageIsSampledAtDeviceResolution)
+{
+  if (qApp->devicePixelRatio() != 2.0)
+    GTEST_SKIP() << "the stripes are drawn for a ratio of 2";
+  // 400 one-pixel stripes in 200 widget pixels: one stripe per device pixel.
+  auto v = black_viewer_256();
+  v->resize(200, 50);
+  vimt_image_2d_of<vxl_byte> im(400, 100, 1);
+  for (unsigned j = 0; j < 100; ++j)
+    for (unsigned i = 0; i < 400; ++i)
+      im.image()(i, j) = vxl_byte(i % 2 ? 255 : 0);
+  qvwr_fg_image fig;
+  v->append(fig);
+  fig.set(im);
+  v->worldWindow(vgl_box_2d<double>(-0.5, 399.5, -0.5, 99.5));
+  v->unZoom();
+  const QImage g = v->grab().toImage();
+  ASSERT_EQ(g.width(), 400);
+  for (int x = 4; x < 395; ++x)
+    ASSERT_NE(qGray(g.pixel(x, 50)), qGray(g.pixel(x + 1, 50))) << "device column " << x;
+}
+
+TEST(QvwrHighDensity, SnakeRunPaintsNothingOutsideTheBoxes)
+{
+  auto w = shown_window();
+  click(*w, vgl_point_2d<double>(170, 70));
+  click(*w, vgl_point_2d<double>(230, 160));
+  click(*w, vgl_point_2d<double>(120, 170));
+  w->search();
+  qvwr_viewer* v = w->q_viewer();
+  const qreal r = v->devicePixelRatioF();
+
+  // What the incremental repaints left on the screen, against a repaint of
+  // the whole viewer in the same place.
+  const QImage* store = dynamic_cast<QImage*>(w->backingStore()->paintDevice());
+  ASSERT_NE(store, nullptr);
+  const QImage shown = store->convertToFormat(QImage::Format_RGB32);
+  v->repaint();
+  const QImage fresh = store->convertToFormat(QImage::Format_RGB32);
+
+  // Device pixels wholly inside the viewer, and those near a figure's box
+  // (the viewer's device grid may sit up to half a device pixel off).
+  const QPoint at = v->mapTo(w.get(), QPoint(0, 0));
+  const QRect inside = QRect(QPoint(std::ceil(at.x() * r), std::ceil(at.y() * r)),
+                             QPoint(std::floor((at.x() + v->width()) * r) - 1,
+                                    std::floor((at.y() + v->height()) * r) - 1));
+  QRegion boxes;
+  for (qvwr_figure* f : v->figures())
+    boxes += device_pixels(f->boundBox().translated(at), r).adjusted(-1, -1, 1, 1);
+  const QRgb ground = v->palette().color(v->backgroundRole()).rgb();
+  int stale = 0, outside = 0;
+  for (int y = 0; y < shown.height(); ++y)
+    for (int x = 0; x < shown.width(); ++x) {
+      stale += shown.pixel(x, y) != fresh.pixel(x, y);
+      outside += inside.contains(x, y) && !boxes.contains(QPoint(x, y)) && shown.pixel(x, y) != ground;
+    }
+  EXPECT_EQ(stale, 0) << "ratio " << r;
+  EXPECT_EQ(outside, 0) << "ratio " << r;
+}
