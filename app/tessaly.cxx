@@ -113,6 +113,7 @@ tessaly::tessaly(QWidget* parent, const char* name)
   ground.setRgb(10, 100, 10);
   pal.setColor(q_viewer_->backgroundRole(), ground);
   q_viewer_->setPalette(pal);
+  q_viewer_->setMouseZoom(true);
   top->addWidget(q_viewer_, 0, Qt::Alignment());
 
   build_start_image();

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QPainter>
 #include <QPixmap>
+#include <QWheelEvent>
 #include <benchmark/benchmark.h>
 
 #include <app/tessaly.h>
@@ -81,6 +82,28 @@ void BM_PaintColour(benchmark::State& state)
   }
 }
 BENCHMARK(BM_PaintColour)->Unit(benchmark::kMillisecond);
+
+// One wheel notch on the shown viewer, in and out in turn: the display
+// rebuild at the new mapping and the repaint, as a user's wheel step.
+void BM_WheelStep(benchmark::State& state)
+{
+  const vimt_image_2d_of<vxl_byte> im = big_image(3, true);
+  big_view v(im);
+  v.viewer.setMouseZoom(true);
+  v.viewer.show();
+  for (int k = 0; k < 10; ++k)
+    QCoreApplication::processEvents();
+  const QPointF at(700, 400);
+  int delta = 120;
+  for (auto _ : state) {
+    QWheelEvent e(at, at, QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                  Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&v.viewer, &e);
+    delta = -delta;
+  }
+  state.counters["ratio"] = v.viewer.devicePixelRatioF();
+}
+BENCHMARK(BM_WheelStep)->Unit(benchmark::kMillisecond);
 
 // One step of the smoothing slider on the big colour image while the cost
 // image is shown: the cost pipeline and the display rebuild.

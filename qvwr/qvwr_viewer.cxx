@@ -12,6 +12,7 @@
 #include <QPixmap>
 #include <QResizeEvent>
 #include <QTransform>
+#include <QWheelEvent>
 #include <qvwr/qvwr_figure.h>
 #include <qvwr/qvwr_interaction.h>
 
@@ -205,6 +206,46 @@ void qvwr_viewer::viewChanged()
 {
 }
 
+double qvwr_viewer::fittedScale() const
+{
+  // As calcWorld2Display fits the world window; 1 where nothing fits.
+  const double w = world_window_.width(), h = world_window_.height();
+  const double inf = std::numeric_limits<double>::infinity();
+  const double s = std::min(w > 0 ? display_width_ / w : inf, h > 0 ? display_height_ / h : inf);
+  return s > 0 && std::isfinite(s) ? s : 1.0;
+}
+
+double qvwr_viewer::scale() const
+{
+  return w2d_.delta(vgl_point_2d<double>(0, 0), vgl_vector_2d<double>(1, 0)).x();
+}
+
+void qvwr_viewer::zoomAbout(const QPointF& p, double factor)
+{
+  if (use_identity_ || !(factor > 0) || !std::isfinite(factor))
+    return;
+  const double fit = fittedScale();
+  const double hi = std::max(32.0, fit), lo = std::min(0.5 * fit, hi);
+  const double s = std::min(std::max(scale() * factor, lo), hi);
+  // The view window that calcWorld2Display fits at scale s with the world
+  // point under p still under it.
+  const vgl_point_2d<double> w = d2w_(p.x(), p.y());
+  const double cx = w.x() - (p.x() - 0.5 * display_width_) / s;
+  const double cy = w.y() - (p.y() - 0.5 * display_height_) / s;
+  const double hw = 0.5 * display_width_ / s, hh = 0.5 * display_height_ / s;
+  viewWindow(vgl_box_2d<double>(cx - hw, cx + hw, cy - hh, cy + hh));
+}
+
+void qvwr_viewer::pan(const QPointF& d)
+{
+  if (use_identity_)
+    return;
+  const double s = scale();
+  const double dx = d.x() / s, dy = d.y() / s;
+  viewWindow(vgl_box_2d<double>(view_window_.min_x() - dx, view_window_.max_x() - dx,
+                                view_window_.min_y() - dy, view_window_.max_y() - dy));
+}
+
 // --------------------------------------------------------------- repainting
 
 void qvwr_viewer::release()
@@ -360,30 +401,66 @@ void qvwr_viewer::screenShot(vimt_image_2d_of<vxl_byte>& im)
 
 // ------------------------------------------------------------------ events
 
+bool qvwr_viewer::zoomOwns(const QMouseEvent* e) const
+{
+  if (!mouse_zoom_)
+    return false;
+  if (e->button() == Qt::MiddleButton)
+    return true;
+  // A move belongs to a pan while the middle button is held.
+  return e->type() == QEvent::MouseMove && panning_ && (e->buttons() & Qt::MiddleButton);
+}
+
 void qvwr_viewer::mousePressEvent(QMouseEvent* e)
 {
   emit emitMousePressEvent(e);
-  if (qvwr_interaction* i = active())
+  if (zoomOwns(e)) {
+    panning_ = true;
+    pan_from_ = e->position();
+  } else if (qvwr_interaction* i = active()) {
     i->mousePressEvent(e);
+  }
 }
 
 void qvwr_viewer::mouseMoveEvent(QMouseEvent* e)
 {
   emit emitMouseMoveEvent(e);
-  if (qvwr_interaction* i = active())
+  if (zoomOwns(e)) {
+    const QPointF d = e->position() - pan_from_;
+    pan_from_ = e->position();
+    pan(d);
+  } else if (qvwr_interaction* i = active()) {
     i->mouseMoveEvent(e);
+  }
 }
 
 void qvwr_viewer::mouseReleaseEvent(QMouseEvent* e)
 {
-  if (qvwr_interaction* i = active())
+  if (zoomOwns(e))
+    panning_ = false;
+  else if (qvwr_interaction* i = active())
     i->mouseReleaseEvent(e);
 }
 
 void qvwr_viewer::mouseDoubleClickEvent(QMouseEvent* e)
 {
-  if (qvwr_interaction* i = active())
+  if (zoomOwns(e))
+    unZoom();
+  else if (qvwr_interaction* i = active())
     i->mouseDoubleClickEvent(e);
+}
+
+void qvwr_viewer::wheelEvent(QWheelEvent* e)
+{
+  if (!mouse_zoom_) {
+    QWidget::wheelEvent(e);
+    return;
+  }
+  // 120 units are one notch; finer wheels and touchpads zoom in proportion.
+  const QPoint a = e->angleDelta();
+  const int delta = a.y() != 0 ? a.y() : a.x();
+  zoomAbout(e->position(), std::pow(1.25, delta / 120.0));
+  e->accept();
 }
 
 void qvwr_viewer::keyPressEvent(QKeyEvent* e)

@@ -26,6 +26,7 @@ class QPainter;
 class QPaintEvent;
 class QPixmap;
 class QResizeEvent;
+class QWheelEvent;
 class qvwr_figure;
 class qvwr_interaction;
 
@@ -71,6 +72,19 @@ class qvwr_viewer : public QWidget
   // Fits the view window into the display and hands the new map to every figure.
   void calcWorld2Display();
 
+  // ---- zooming with the mouse, off by default.  While on, the wheel zooms
+  // about the cursor (a factor of 1.25 per notch of 120), between half the
+  // fitted scale and 32 display pixels per world unit; the middle button
+  // pans, and its double-click unzooms.  Middle-button events never reach
+  // the interaction.
+  void setMouseZoom(bool on) { mouse_zoom_ = on; }
+  bool mouseZoom() const { return mouse_zoom_; }
+  // Scales the view by factor about display point p, whose world point
+  // stays where it is, within the zoom limits.
+  void zoomAbout(const QPointF& p, double factor);
+  // Moves the view by d display pixels.
+  void pan(const QPointF& d);
+
   // ---- repaint batching
   void lock() { ++lock_count_; }
   void release();
@@ -105,6 +119,7 @@ class qvwr_viewer : public QWidget
   void mouseReleaseEvent(QMouseEvent* e) override;
   void mouseDoubleClickEvent(QMouseEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
+  void wheelEvent(QWheelEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
   void keyReleaseEvent(QKeyEvent* e) override;
   void paintEvent(QPaintEvent* e) override;
@@ -116,6 +131,11 @@ class qvwr_viewer : public QWidget
   QColor groundColor() const;
   // Hands the figures the mapping again for a new device pixel ratio.
   void adoptRatio();
+  // The scale that unZoom gives, and the scale of the current mapping.
+  double fittedScale() const;
+  double scale() const;
+  // Whether the event is the middle button's, which mouse zoom keeps.
+  bool zoomOwns(const QMouseEvent* e) const;
   qvwr_interaction* active() const { return interactions_.empty() ? nullptr : interactions_.back(); }
 
   vgl_box_2d<double> world_window_;
@@ -129,6 +149,10 @@ class qvwr_viewer : public QWidget
   int lock_count_{0};
   // Device pixel ratio the figures were last given a mapping at.
   qreal ratio_{1.0};
+  bool mouse_zoom_{false};
+  // Where the middle button was last seen while panning.
+  QPointF pan_from_;
+  bool panning_{false};
   QRect invalid_;
   std::vector<qvwr_figure*> figures_;
   std::vector<qvwr_interaction*> interactions_;

@@ -20,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 #include <app/tessaly.h>
 #include <app/tessaly_snake.h>
@@ -405,6 +406,36 @@ TEST(TessalyRun, DraggedPointIsWhereTheNextRunStarts)
   }
   // The drag made a difference.
   EXPECT_FALSE(undragged == expected);
+  expect_shape_shows_snake(*w);
+}
+
+TEST(TessalyRun, ZoomedInClicksAndRunKeepTheirWorldPositions)
+{
+  auto w = shown_window();
+  qvwr_viewer* v = w->q_viewer();
+  const double fitted = v->worldToDisplay().xx();
+  const QPointF at = to_display(*w, point(170, 125));
+  for (int k = 0; k < 3; ++k) {
+    QWheelEvent e(at, v->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                  Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(v, &e);
+  }
+  const double s = v->worldToDisplay().xx();
+  EXPECT_NEAR(s, fitted * 1.25 * 1.25 * 1.25, 1e-9);
+
+  click_around_disc(*w);
+  const point_list clicked = w->edit_points().points();
+  const point_list aimed{point(170, 70), point(230, 160), point(120, 170)};
+  ASSERT_EQ(clicked.size(), aimed.size());
+  for (std::size_t k = 0; k < aimed.size(); ++k)
+    EXPECT_LT((clicked[k] - aimed[k]).length(), 1.0 / s);  // within the click's rounding
+  press_run(*w);
+  const point_list expected = reference_run(clicked, *w);
+  ASSERT_EQ(w->snake_pts().size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_NEAR(w->snake_pts()[i].x(), expected[i].x(), 1e-9);
+    EXPECT_NEAR(w->snake_pts()[i].y(), expected[i].y(), 1e-9);
+  }
   expect_shape_shows_snake(*w);
 }
 

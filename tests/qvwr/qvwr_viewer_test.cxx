@@ -5,6 +5,7 @@
 #include <QPaintEvent>
 #include <QPixmap>
 #include <QSignalSpy>
+#include <QWheelEvent>
 #include <QTest>
 #include "qvwr/qvwr_test_helpers.h"
 
@@ -487,4 +488,62 @@ TEST(QvwrViewer, DestroyingTheViewerDetachesEverything)
   }
   EXPECT_FALSE(f.gotViewer());
   EXPECT_FALSE(i.gotViewer());
+}
+
+TEST(QvwrViewer, MouseZoomAndPan)
+{
+  std::vector<std::string> log;
+  auto v = shown_viewer(200, 100);
+  log_interaction editor("editor", &log);
+  count_figure spy(QRect(0, 0, 200, 100));
+  v->append(spy);
+  v->append(editor);
+  v->worldWindow(box(0, 0, 20, 10));  // fitted: 10 display pixels per world unit
+  v->unZoom();
+  const auto wheel = [&](int delta, const QPointF& at) {
+    QWheelEvent e(at, v->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                  Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(v.get(), &e);
+  };
+  const auto scale = [&] { return v->worldToDisplay().xx(); };
+  wheel(120, QPointF(30, 40));
+  EXPECT_EQ(scale(), 10.0) << "zoom is off";
+
+  // One notch: the scale grows by 1.25 about the cursor, in one change.
+  v->setMouseZoom(true);
+  const vgl_point_2d<double> under = v->displayToWorld()(30, 40);
+  spy.reset();
+  wheel(120, QPointF(30, 40));
+  EXPECT_NEAR(scale(), 12.5, 1e-9);
+  EXPECT_NEAR(v->worldToDisplay()(under).x(), 30, 1e-9);
+  EXPECT_NEAR(v->worldToDisplay()(under).y(), 40, 1e-9);
+  EXPECT_EQ(spy.transforms, 1);
+
+  // From the fitted view, eight notches stop at the limits; a half notch
+  // zooms by its share.
+  const struct { int delta, notches; double scale; } steps[] = {
+    {120, 8, 32.0}, {-120, 8, 5.0}, {60, 1, 10.0 * std::sqrt(1.25)}};
+  for (const auto& s : steps) {
+    v->unZoom();
+    for (int k = 0; k < s.notches; ++k) wheel(s.delta, QPointF(150, 70));
+    EXPECT_NEAR(scale(), s.scale, 1e-9) << "delta " << s.delta;
+  }
+
+  // A middle drag moves the mapping by the drag; a middle double-click
+  // unzooms; neither reaches the interaction, the left button still does.
+  log.clear();
+  const double tx = v->worldToDisplay().xt(), ty = v->worldToDisplay().yt();
+  QTest::mousePress(v.get(), Qt::MiddleButton, Qt::NoModifier, QPoint(50, 50));
+  QMouseEvent move(QEvent::MouseMove, QPointF(57, 46), v->mapToGlobal(QPointF(57, 46)), Qt::NoButton,
+                   Qt::MiddleButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(v.get(), &move);
+  QTest::mouseRelease(v.get(), Qt::MiddleButton, Qt::NoModifier, QPoint(57, 46));
+  EXPECT_NEAR(v->worldToDisplay().xt(), tx + 7, 1e-9);
+  EXPECT_NEAR(v->worldToDisplay().yt(), ty - 4, 1e-9);
+  QTest::mouseDClick(v.get(), Qt::MiddleButton, Qt::NoModifier, QPoint(10, 10));
+  EXPECT_EQ(scale(), 10.0);
+  EXPECT_TRUE(log.empty());
+  QTest::mouseClick(v.get(), Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
+  EXPECT_EQ(log, (std::vector<std::string>{"editor.press", "editor.releaseMouse"}));
+  v->removeAll();
 }
