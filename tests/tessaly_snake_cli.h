@@ -17,8 +17,14 @@ struct tessaly_snake_ran
 
 inline tessaly_snake_ran run_tessaly_snake(const QStringList& args)
 {
+  // A cross build's program runs through the emulator its tests run under.
+  QStringList cmd;
+#ifdef TESSALY_SNAKE_EMULATOR
+  cmd = QStringLiteral(TESSALY_SNAKE_EMULATOR).split('|', Qt::SkipEmptyParts);
+#endif
+  cmd << QStringLiteral(TESSALY_SNAKE_EXE) << args;
   QProcess p;
-  p.start(QStringLiteral(TESSALY_SNAKE_EXE), args);
+  p.start(cmd.takeFirst(), cmd);
   const bool ended = p.waitForFinished(120000);
   const bool normal = ended && p.exitStatus() == QProcess::NormalExit;
   return {normal ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
