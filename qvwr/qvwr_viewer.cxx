@@ -227,6 +227,9 @@ void qvwr_viewer::zoomAbout(const QPointF& p, double factor)
   const double fit = fittedScale();
   const double hi = std::max(32.0, fit), lo = std::min(0.5 * fit, hi);
   const double s = std::min(std::max(scale() * factor, lo), hi);
+  // At a limit (or for a zero delta) the view stays, and nothing is rebuilt.
+  if (std::fabs(s - scale()) <= 1e-12 * s)
+    return;
   // The view window that calcWorld2Display fits at scale s with the world
   // point under p still under it.
   const vgl_point_2d<double> w = d2w_(p.x(), p.y());

@@ -519,14 +519,16 @@ TEST(QvwrViewer, MouseZoomAndPan)
   EXPECT_NEAR(v->worldToDisplay()(under).y(), 40, 1e-9);
   EXPECT_EQ(spy.transforms, 1);
 
-  // From the fitted view, eight notches stop at the limits; a half notch
-  // zooms by its share.
-  const struct { int delta, notches; double scale; } steps[] = {
-    {120, 8, 32.0}, {-120, 8, 5.0}, {60, 1, 10.0 * std::sqrt(1.25)}};
+  // From the fitted view, eight notches stop at the limits, and those past
+  // a limit change nothing; a half notch zooms by its share.
+  const struct { int delta, notches; double scale; int changes; } steps[] = {
+    {120, 8, 32.0, 6}, {-120, 8, 5.0, 4}, {60, 1, 10.0 * std::sqrt(1.25), 1}};
   for (const auto& s : steps) {
     v->unZoom();
+    spy.reset();
     for (int k = 0; k < s.notches; ++k) wheel(s.delta, QPointF(150, 70));
     EXPECT_NEAR(scale(), s.scale, 1e-9) << "delta " << s.delta;
+    EXPECT_EQ(spy.transforms, s.changes) << "delta " << s.delta;
   }
 
   // A middle drag moves the mapping by the drag; a middle double-click
