@@ -1,9 +1,9 @@
 // The viewer on a high-density screen.  Run once per device pixel ratio
 // (QT_SCALE_FACTOR, read when the application starts; see CMakeLists.txt).
+#include <QBackingStore>
 #include <QGuiApplication>
 #include <QImage>
 #include <QRegion>
-#include <QBackingStore>
 #include <gtest/gtest.h>
 #include <qvwr/qvwr_fg_image.h>
 #include "qvwr/qvwr_test_helpers.h"
@@ -61,9 +61,7 @@ TEST(QvwrHighDensity, SnakeRunPaintsNothingOutsideTheBoxes)
   // Device pixels wholly inside the viewer, and those near a figure's box
   // (the viewer's device grid may sit up to half a device pixel off).
   const QPoint at = v->mapTo(w.get(), QPoint(0, 0));
-  const QRect inside = QRect(QPoint(std::ceil(at.x() * r), std::ceil(at.y() * r)),
-                             QPoint(std::floor((at.x() + v->width()) * r) - 1,
-                                    std::floor((at.y() + v->height()) * r) - 1));
+  const QRect inside = device_pixels(QRect(at, v->size()), r).adjusted(1, 1, -1, -1);
   QRegion boxes;
   for (qvwr_figure* f : v->figures())
     boxes += device_pixels(f->boundBox().translated(at), r).adjusted(-1, -1, 1, 1);
