@@ -47,34 +47,34 @@ vil_image_view<vxl_byte> picture(int k)
   return im;
 }
 
-// The batch's folder, made once: images in it, outputs in out/.
-const fs::path& batch_dir()
+// The batch's folder, made on first use and removed at exit: images in
+// it, outputs in out/.
+struct batch_folder
 {
-  static const fs::path dir = [] {
-    const char* tmp = std::getenv("TMPDIR");
-    fs::path d = fs::path(tmp ? tmp : "/tmp") / ("bench_batch-" + std::to_string(::getpid()));
-    fs::create_directories(d / "out");
-    for (int k = 0; k < n_images; ++k)
-      vil_save(picture(k), (d / ("img" + std::to_string(1000 + k) + ".png")).c_str());
-    return d;
-  }();
-  return dir;
-}
-
-struct remove_at_exit
-{
-  ~remove_at_exit()
+  fs::path dir;
+  ~batch_folder()
   {
     std::error_code ec;
-    if (used) fs::remove_all(batch_dir(), ec);
+    if (!dir.empty()) fs::remove_all(dir, ec);
   }
-  bool used = false;
-} cleanup;
+} batch;
+
+const fs::path& batch_dir()
+{
+  if (batch.dir.empty()) {
+    const char* tmp = std::getenv("TMPDIR");
+    const fs::path d = fs::path(tmp ? tmp : "/tmp") / ("bench_batch-" + std::to_string(::getpid()));
+    fs::create_directories(d / "out");
+    batch.dir = d;
+    for (int k = 0; k < n_images; ++k)
+      vil_save(picture(k), (d / ("img" + std::to_string(1000 + k) + ".png")).c_str());
+  }
+  return batch.dir;
+}
 
 void BM_Batch(benchmark::State& state)
 {
   const fs::path& dir = batch_dir();
-  cleanup.used = true;
   std::vector<std::string> args = {TESSALY_SNAKE_EXE, "-j", std::to_string(state.range(0)),
                                    "--points", start_points, "-o", (dir / "out/%n.csv").string(),
                                    "--overlay", (dir / "out/%n.png").string()};
@@ -109,7 +109,6 @@ struct one_image
   vil_image_view<vxl_byte> overlay;
   one_image()
   {
-    cleanup.used = true;
     snake_cost_image(image, snake_start_smooth_k, cost.image(), scratch, lo, hi);
     pts = start();
     run_snake(pts, cost, hi, snake_run_settings(), nullptr);
