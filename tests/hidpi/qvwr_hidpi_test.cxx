@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QRegion>
+#include <QScreen>
 #include <gtest/gtest.h>
 #include <qvwr/qvwr_fg_image.h>
 #include "qvwr/qvwr_test_helpers.h"
@@ -20,10 +21,10 @@ QRect device_pixels(const QRect& b, qreal r)
 
 TEST(QvwrHighDensity, ImageIsSampledAtDeviceResolution)
 {
-  if (qApp->devicePixelRatio() != 2.0)
-    GTEST_SKIP() << "the stripes are drawn for a ratio of 2";
   // 400 one-pixel stripes in 200 widget pixels: one stripe per device pixel.
   auto v = black_viewer_256();
+  if (v->devicePixelRatioF() != 2.0)
+    GTEST_SKIP() << "the stripes are drawn for a ratio of 2";
   v->resize(200, 50);
   vimt_image_2d_of<vxl_byte> im(400, 100, 1);
   for (unsigned j = 0; j < 100; ++j)
@@ -74,4 +75,31 @@ TEST(QvwrHighDensity, SnakeRunPaintsNothingOutsideTheBoxes)
     }
   EXPECT_EQ(stale, 0) << "ratio " << r;
   EXPECT_EQ(outside, 0) << "ratio " << r;
+}
+
+TEST(QvwrHighDensity, MovedToADenserScreenTheImageRebuildsOnce)
+{
+  if (QGuiApplication::screens().size() < 2)
+    GTEST_SKIP() << "needs two screens (two_screens.json)";
+  auto v = black_viewer_256();
+  qvwr_fg_image fig;
+  v->append(fig);
+  vimt_image_2d_of<vxl_byte> im(64, 64, 1);
+  im.image().fill(200);
+  fig.set(im);
+  const int w1 = fig.displayImage().width();
+  const qreal r1 = v->devicePixelRatioF();
+
+  QScreen* other = QGuiApplication::screens()[0];
+  if (other == v->screen())
+    other = QGuiApplication::screens()[1];
+  v->move(other->geometry().topLeft() + QPoint(50, 50));
+  QTest::qWaitFor([&] { return v->devicePixelRatioF() != r1; });
+  QCoreApplication::processEvents();
+  const qreal r2 = v->devicePixelRatioF();
+  ASSERT_NE(r1, r2);
+  EXPECT_EQ(fig.displayImage().width(), qRound(w1 * r2 / r1));
+  const qint64 built = fig.pixmap().cacheKey();
+  v->repaint();
+  EXPECT_EQ(fig.pixmap().cacheKey(), built);
 }
