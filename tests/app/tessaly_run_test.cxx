@@ -25,9 +25,9 @@
 #include <app/tessaly.h>
 #include <app/tessaly_snake.h>
 #include <qvwr/qvwr_viewer.h>
-#include <tessaly_snake_cli.h>
 #include <test_data.h>
 #include "support/shown_window.h"
+#include "support/tessaly_snake_cli.h"
 #include <vil/vil_load.h>
 #include <vil/vil_save.h>
 

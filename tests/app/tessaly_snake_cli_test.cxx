@@ -11,7 +11,7 @@
 #include <QXmlStreamReader>
 #include <gtest/gtest.h>
 #include <shape_data/vsml_points_2d.h>
-#include <tessaly_snake_cli.h>
+#include "support/tessaly_snake_cli.h"
 #include <vil/vil_image_view.h>
 #include <vil/vil_save.h>
 #include <vsl/vsl_b_ifstream.h>

@@ -1,5 +1,5 @@
-#ifndef tessaly_tests_tessaly_snake_cli_h_
-#define tessaly_tests_tessaly_snake_cli_h_
+#ifndef tessaly_tests_support_tessaly_snake_cli_h_
+#define tessaly_tests_support_tessaly_snake_cli_h_
 // Running the built tessaly-snake, and reading back the points it writes.
 #include <cstdio>
 #include <vector>
