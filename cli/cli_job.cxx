@@ -9,7 +9,6 @@
 #include <cli/cli_overlay.h>
 #include <vil/vil_convert.h>
 #include <vil/vil_load.h>
-#include <vil/vil_save.h>
 #include <vimt/vimt_image_2d_of.h>
 
 namespace
@@ -33,9 +32,7 @@ double mean_energy(const std::vector<point>& pts, const vimt_image_2d_of<float>&
 bool save_overlay(const std::string& path, const vil_image_view<vxl_byte>& shown,
                   const std::vector<point>& pts, std::string& error)
 {
-  return cli_write_atomically(
-      path, [&](const std::string& temp) { return vil_save(cli_overlay(shown, pts), temp.c_str()); },
-      error);
+  return cli_save_image(path, cli_overlay(shown, pts), error);
 }
 }  // namespace
 

@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <shape_data/vsml_points.h>
 #include <shape_data/vsml_points_2d.h>
+#include <vil/vil_save.h>
 #include <vsl/vsl_b_ofstream.h>
 
 namespace
@@ -89,6 +90,20 @@ std::string points_svg(const cli_result& r)
   return out + "</g>\n</g>\n</svg>\n";
 }
 
+bool make_folder_above(const std::string& path, std::string& error)
+{
+  const fs::path target(path);
+  std::error_code ec;
+  if (target.has_parent_path() && !fs::is_directory(target.parent_path(), ec)) {
+    fs::create_directories(target.parent_path(), ec);
+    if (ec) {
+      error = "cannot make its folder: " + ec.message();
+      return false;
+    }
+  }
+  return true;
+}
+
 bool write_bvl(const std::string& path, const std::vector<vgl_point_2d<double>>& pts)
 {
   vsml_points_2d set;
@@ -140,17 +155,9 @@ bool cli_write_atomically(const std::string& path,
                           std::string& error)
 {
   static std::atomic<unsigned long> serial{0};
+  if (!make_folder_above(path, error)) return false;
   const fs::path target(path);
-  std::error_code ec;
-  if (target.has_parent_path() && !fs::is_directory(target.parent_path(), ec)) {
-    fs::create_directories(target.parent_path(), ec);
-    if (ec) {
-      error = "cannot make its folder: " + ec.message();
-      return false;
-    }
-  }
-  // A name no other writer uses, made exclusively, with path's extension
-  // last so that writers that go by the extension pick the same format.
+  // A name no other writer uses, made exclusively.
   const std::string temp =
       (target.parent_path() / ("." + std::to_string(::getpid()) + "-" + std::to_string(++serial) +
                                "-" + target.filename().string()))
@@ -197,6 +204,14 @@ bool cli_write_points(const std::string& path, const cli_result& r, const cli_op
     return false;
   }
   return cli_write_text(path, text, error);
+}
+
+bool cli_save_image(const std::string& path, const vil_image_view_base& view, std::string& error)
+{
+  if (!make_folder_above(path, error)) return false;
+  if (vil_save(view, path.c_str())) return true;
+  error = "cannot write";
+  return false;
 }
 
 bool cli_write_text(const std::string& path, const std::string& text, std::string& error)

@@ -7,6 +7,7 @@
 #include <vector>
 #include <cli/cli_options.h>
 #include <vgl/vgl_point_2d.h>
+#include <vil/vil_image_view_base.h>
 
 // The name template with %n replaced by the image's base name (no folder,
 // no last extension) and %% by %.
@@ -18,14 +19,18 @@ bool cli_name_has_image(const std::string& name);
 // The formats -o knows, by extension (lower case, with the dot).
 bool cli_points_format_known(const std::string& name);
 
-// Writes path through a temporary file beside it, which keeps path's
-// extension: write(temp) fills it, and it is renamed onto path when write
-// returns true, removed otherwise.  Missing folders above path are made.
+// Writes path through a temporary file beside it: write(temp) fills it, and
+// it is renamed onto path when write returns true, removed otherwise.  Missing folders above path are made.
 // False, with the reason in error, when anything fails; path is then as it
 // was.
 bool cli_write_atomically(const std::string& path,
                           const std::function<bool(const std::string& temp)>& write,
                           std::string& error);
+
+// Saves view in the format path's extension names, making missing folders
+// first.  vil_save itself writes whole files and says why it failed on the
+// standard error stream; error then says only that it did.
+bool cli_save_image(const std::string& path, const vil_image_view_base& view, std::string& error);
 
 // Writes text to path whole, as cli_write_atomically does.
 bool cli_write_text(const std::string& path, const std::string& text, std::string& error);

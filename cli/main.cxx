@@ -16,7 +16,6 @@
 #include <cli/cli_output.h>
 #include <cli/cli_points.h>
 #include <vil/vil_load.h>
-#include <vil/vil_save.h>
 
 namespace
 {
@@ -139,7 +138,7 @@ int make_start_image(const std::string& path)
   vil_image_view<vxl_byte> image;
   snake_start_image(image);
   std::string error;
-  if (!cli_write_atomically(path, [&](const std::string& t) { return vil_save(image, t.c_str()); }, error)) {
+  if (!cli_save_image(path, image, error)) {
     std::cerr << "tessaly-snake: " << path << ": " << error << '\n';
     return 1;
   }
