@@ -160,16 +160,12 @@ void vsl_b_read(vsl_b_istream& is, std::string& s)
 {
   static const char* const reader = "vsl_b_read(vsl_b_istream&, std::string&)";
   if (!is) return;
-  // The length is written signed, so its last byte carries a sign: c0-ff
-  // alone, or 3f ff, are negative, not lengths of 64 and more.
-  long long signed_len = 0;
-  read_int(is, signed_len, reader);
+  // Written signed but read back unsigned, as VXL does: any non-negative
+  // length reads the same either way, and the bytes VXL's short gives a
+  // long string (c0-ff alone, 3f ff) count 64-127 and 16319 characters.
+  std::size_t len = 0;
+  read_int(is, len, reader);
   if (!is) return;
-  if (signed_len < 0) {
-    is.report_error(reader, "Negative string length " + std::to_string(signed_len));
-    return;
-  }
-  const std::size_t len = static_cast<std::size_t>(signed_len);
   if (!is.may_hold(len)) {
     is.report_error(reader, "String length " + std::to_string(len) + " exceeds the bytes left in the stream");
     return;
