@@ -66,6 +66,18 @@ std::size_t vil_load_max_bytes() { return max_bytes; }
 
 vil_image_view_base_sptr vil_load(const std::string& path) { return vil_load(path.c_str()); }
 
+vil_image_view_base_sptr vil_load(const char* path, std::string* why)
+{
+  if (!why) return vil_load(path);
+  why->clear();
+  std::string* const was = vil_error_redirect(why);
+  vil_image_view_base_sptr image = vil_load(path);
+  vil_error_redirect(was);
+  // A reader that fails says why; this is for one that did not.
+  if (!image && why->empty()) *why = "cannot be read";
+  return image;
+}
+
 vil_image_view_base_sptr vil_load(const char* path)
 {
   if (!path || !*path) return vil_load_fail("", "no file name given");

@@ -15,6 +15,9 @@
 // 1-bit ones bool pixels.
 vil_image_view_base_sptr vil_load(const char* path);
 vil_image_view_base_sptr vil_load(const std::string& path);
+// As above, but a failure's reason goes to *why (cleared first), not to the
+// standard error stream.
+vil_image_view_base_sptr vil_load(const char* path, std::string* why);
 
 // Largest pixel memory (ni * nj * nplanes * bytes per sample) any reader
 // will allocate for one image; a file whose header asks for more is refused

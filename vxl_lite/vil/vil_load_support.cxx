@@ -5,8 +5,25 @@
 #include <string>
 #include <vil/vil_load.h>
 
+namespace
+{
+thread_local std::string* redirected = nullptr;
+}  // namespace
+
+std::string* vil_error_redirect(std::string* to)
+{
+  std::string* was = redirected;
+  redirected = to;
+  return was;
+}
+
 void vil_error_line(const char* who, const char* path, const char* reason)
 {
+  if (redirected) {
+    // The first reason is the cause; later ones follow from it.
+    if (redirected->empty()) *redirected = reason;
+    return;
+  }
   std::string line = std::string(who) + ": " + (path ? path : "(null)") + ": " + reason;
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' '))
     line.pop_back();

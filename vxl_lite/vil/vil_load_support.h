@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <vil/vil_image_view.h>
 
 // Writes "vil_load: <path>: <reason>" as one line on the standard error
@@ -13,8 +14,15 @@
 vil_image_view_base_sptr vil_load_fail(const char* path, const char* reason);
 
 // Writes "<who>: <path>: <reason>" as one line on the standard error stream,
-// as vil_load_fail does; the writers' error lines share it.
+// as vil_load_fail does; the writers' error lines share it.  While this
+// thread's lines are redirected, the first reason goes to the redirection
+// instead and nothing is printed.
 void vil_error_line(const char* who, const char* path, const char* reason);
+
+// Redirects this thread's error lines to *to (null: back to the standard
+// error stream); returns the redirection it replaces, for the caller to put
+// back.
+std::string* vil_error_redirect(std::string* to);
 
 // True when an image of ni x nj x nplanes samples of bytes_per_sample bytes
 // has at least one pixel and fits under vil_load_max_bytes() without
