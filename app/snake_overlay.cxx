@@ -1,4 +1,4 @@
-#include <cli/cli_overlay.h>
+#include <app/snake_overlay.h>
 
 #include <QImage>
 #include <QPainter>
@@ -18,8 +18,8 @@ int display_round(double v)
 }
 }  // namespace
 
-vil_image_view<vxl_byte> cli_overlay(const vil_image_view<vxl_byte>& image,
-                                     const std::vector<vgl_point_2d<double>>& pts)
+vil_image_view<vxl_byte> snake_overlay(const vil_image_view<vxl_byte>& image,
+                                       const std::vector<vgl_point_2d<double>>& pts)
 {
   const int ni = int(image.ni()), nj = int(image.nj());
   // Interleaved RGB rows, each on a 4-byte boundary as QImage wants them:

@@ -1,5 +1,5 @@
-#ifndef cli_overlay_h_
-#define cli_overlay_h_
+#ifndef snake_overlay_h_
+#define snake_overlay_h_
 // The picture of a snake on its image, as the window shows it at zoom 1.
 #include <vector>
 #include <vgl/vgl_point_2d.h>
@@ -10,7 +10,7 @@
 // closed curve through pts drawn in thin red lines and each point as a green
 // disc of radius 2 above it, at the pixels the window paints them; pts in
 // image pixel coordinates.  The result has 3 planes (red, green, blue).
-vil_image_view<vxl_byte> cli_overlay(const vil_image_view<vxl_byte>& image,
-                                     const std::vector<vgl_point_2d<double>>& pts);
+vil_image_view<vxl_byte> snake_overlay(const vil_image_view<vxl_byte>& image,
+                                       const std::vector<vgl_point_2d<double>>& pts);
 
 #endif

@@ -11,9 +11,10 @@
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <app/snake_overlay.h>
+#include <app/snake_points_file.h>
 #include <app/tessaly_snake.h>
 #include <cli/cli_output.h>
-#include <cli/cli_overlay.h>
 #include <vil/vil_fill.h>
 #include <vil/vil_load.h>
 #include <vil/vil_save.h>
@@ -112,7 +113,7 @@ struct one_image
     snake_cost_image(image, snake_start_smooth_k, cost.image(), scratch, lo, hi);
     pts = start();
     run_snake(pts, cost, hi, snake_run_settings(), nullptr);
-    overlay = cli_overlay(image, pts);
+    overlay = snake_overlay(image, pts);
   }
 };
 
@@ -141,7 +142,7 @@ void BM_Snake(benchmark::State& state)
 void BM_DrawOverlay(benchmark::State& state)
 {
   one_image s;
-  for (auto _ : state) benchmark::DoNotOptimize(cli_overlay(s.image, s.pts));
+  for (auto _ : state) benchmark::DoNotOptimize(snake_overlay(s.image, s.pts));
 }
 
 void BM_EncodeOverlay(benchmark::State& state)
@@ -156,7 +157,7 @@ void BM_WriteCsv(benchmark::State& state)
   one_image s;
   const std::string out = (batch_dir() / "out/write.csv").string();
   std::string error;
-  for (auto _ : state) cli_write_text(out, cli_points_csv(s.pts), error);
+  for (auto _ : state) cli_write_text(out, snake_points_csv(s.pts), error);
 }
 }  // namespace
 

@@ -4,11 +4,11 @@
 #include <cmath>
 #include <cstdio>
 #include <iostream>
+#include <app/snake_image_file.h>
+#include <app/snake_overlay.h>
 #include <app/tessaly_snake.h>
 #include <cli/cli_output.h>
-#include <cli/cli_overlay.h>
 #include <vil/vil_convert.h>
-#include <vil/vil_load.h>
 #include <vimt/vimt_image_2d_of.h>
 
 namespace
@@ -32,24 +32,17 @@ double mean_energy(const std::vector<point>& pts, const vimt_image_2d_of<float>&
 bool save_overlay(const std::string& path, const vil_image_view<vxl_byte>& shown,
                   const std::vector<point>& pts, std::string& error)
 {
-  return cli_save_image(path, cli_overlay(shown, pts), error);
+  return cli_save_image(path, snake_overlay(shown, pts), error);
 }
 }  // namespace
 
 bool cli_run_image(const std::string& path, const std::vector<point>& start,
                    const cli_options& opt, const cli_complain& complain)
 {
-  // The loader names the file and the reason itself.
-  const vil_image_view_base_sptr loaded = vil_load(path);
-  if (!loaded) return false;
-  if (loaded->pixel_format() != VIL_PIXEL_FORMAT_BYTE) {
-    complain(path, std::string(vil_pixel_format_name(loaded->pixel_format())) +
-                       " pixels, not 8-bit ones");
-    return false;
-  }
-  const vil_image_view<vxl_byte> image(loaded);
-  if (image.nplanes() > 4) {
-    complain(path, std::to_string(image.nplanes()) + " planes, not 1 to 4");
+  vil_image_view<vxl_byte> image;
+  std::string why;
+  if (!snake_load_image(path, image, why)) {
+    complain(path, why);
     return false;
   }
 
@@ -85,8 +78,8 @@ bool cli_run_image(const std::string& path, const std::vector<point>& start,
         most = std::max(most, d);
       }
       trace += std::to_string(pass + 1) + "," + std::to_string(step) + "," +
-               std::to_string(now.size()) + "," + cli_number(now.empty() ? 0.0 : sum / now.size()) +
-               "," + cli_number(most) + "," + cli_number(mean_energy(now, cost, hi, opt.run)) + "\n";
+               std::to_string(now.size()) + "," + snake_number(now.empty() ? 0.0 : sum / now.size()) +
+               "," + snake_number(most) + "," + snake_number(mean_energy(now, cost, hi, opt.run)) + "\n";
     }
     before = now;
     if (step > 0 && frames_ok) {
@@ -102,15 +95,18 @@ bool cli_run_image(const std::string& path, const std::vector<point>& start,
     }
   });
 
-  cli_result r;
+  snake_points_record r;
   r.image = path;
   r.ni = image.ni();
   r.nj = image.nj();
+  r.weight = opt.weight;
+  r.smooth = opt.smooth;
+  r.run = opt.run;
   r.pts = pts;
   std::string error;
   for (const std::string& name : opt.outputs) {
     const std::string out = cli_expand_name(name, path);
-    if (!cli_write_points(out, r, opt, error)) {
+    if (!cli_write_points(out, r, error)) {
       complain(out, error);
       ok = false;
     }
@@ -131,6 +127,6 @@ bool cli_run_image(const std::string& path, const std::vector<point>& start,
     }
   }
   if (opt.outputs.empty() && opt.overlay.empty() && opt.frames.empty() && opt.trace.empty())
-    std::cout << cli_points_csv(pts) << std::flush;
+    std::cout << snake_points_csv(pts) << std::flush;
   return ok;
 }

@@ -15,6 +15,7 @@
 #include <cli/cli_options.h>
 #include <cli/cli_output.h>
 #include <cli/cli_points.h>
+#include <app/snake_points_file.h>
 #include <vil/vil_load.h>
 
 namespace
@@ -111,7 +112,7 @@ bool outputs_are_distinct(const cli_options& opt, std::string& error)
 bool check_outputs(const cli_options& opt, std::string& error)
 {
   for (const std::string& name : opt.outputs)
-    if (!cli_points_format_known(name)) {
+    if (!snake_points_format_known(name)) {
       error = "-o " + name + ": the name must end in .csv, .json, .bvl or .svg";
       return false;
     }
@@ -164,7 +165,7 @@ int main(int argc, char** argv)
   std::vector<point> start;
   if (!opt.points_text.empty()) {
     if (!parse_points_text(opt.points_text, start, error)) return usage_error("--points: " + error);
-  } else if (!read_points_file(opt.points_file, start, error)) {
+  } else if (!read_snake_points(opt.points_file, start, error)) {
     return usage_error(opt.points_file + ": " + error);
   }
   if (start.size() < snake_min_start_points)

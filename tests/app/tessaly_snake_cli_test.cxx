@@ -158,7 +158,7 @@ TEST(TessalySnakeCli, BadInputGetsItsExitCodeAndAMessageNamingTheFileAndReason)
       {"unknown output format", {"--points", pts, "-o", at("x.txt"), good}, 2, {"x.txt", ".csv"}},
       {"several images, one name", {"--points", pts, "-o", at("x.csv"), good, good}, 2, {"%n"}},
       {"overlay over its image", {"--points", pts, "--overlay", good, good}, 2, {"good.png", "write over"}},
-      {"not an image", {"--points", pts, "-o", at("n.csv"), at("notes.txt")}, 1, {"notes.txt", "format"}},
+      {"not an image", {"--points", pts, "-o", at("n.csv"), at("notes.txt")}, 1, {"notes.txt", "not an image file"}},
       {"16-bit pixels", {"--points", pts, "-o", at("d.csv"), at("deep.png")}, 1, {"deep.png", "8-bit"}},
       {"missing image, the other done", {"--points", pts, "-o", at("m/%n.csv"), at("gone.png"), good}, 1, {"gone.png", "No such file", "1 done, 1 failed"}},
       {"output cannot be written", {"--points", pts, "-o", at("blocker/x.csv"), good}, 1, {"blocker/x.csv", "cannot"}},

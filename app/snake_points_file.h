@@ -1,0 +1,54 @@
+#ifndef snake_points_file_h_
+#define snake_points_file_h_
+// The files a snake's points are kept in, written and read the same way by
+// the window and by tessaly-snake: CSV, JSON, SVG and a vsl point-set record
+// (.bvl).  Points are in image pixel coordinates (x the column, y the row,
+// pixel centres at whole numbers).
+#include <string>
+#include <vector>
+#include <app/tessaly_snake.h>
+#include <vgl/vgl_point_2d.h>
+
+// What a points file records besides the points.
+struct snake_points_record
+{
+  // The image file's name as given; its size in pixels.
+  std::string image;
+  unsigned ni = 0, nj = 0;
+  // Slider positions, 0..100; smooth -1 while the smoothing slider was never
+  // moved (the start factor, snake_start_smooth_k).
+  int weight = 50;
+  int smooth = -1;
+  // The run's settings; run.weight is the weight slider's.
+  snake_run_settings run;
+  std::vector<vgl_point_2d<double>> pts;
+
+  // The smoothing factor the slider position gives.
+  double smooth_k() const;
+};
+
+// True for the names the writers know by extension, in any case: .csv,
+// .json, .svg and .bvl.
+bool snake_points_format_known(const std::string& path);
+
+// A number with 17 significant digits, so that it reads back exactly.
+std::string snake_number(double v);
+
+// The points as CSV: a line "x,y", then one line a point.
+std::string snake_points_csv(const std::vector<vgl_point_2d<double>>& pts);
+
+// Writes r in the format path's extension names, whole or not at all
+// (vul_save_file).  False, with the reason in why.
+bool write_snake_points(const std::string& path, const snake_points_record& r, std::string& why);
+
+// "x,y" with optional blanks around either number, both finite.
+bool snake_parse_point(const std::string& text, vgl_point_2d<double>& p);
+
+// Reads the points of a file of either kind: a vsl stream holding a 2-D
+// point set written through the vsml_points polymorphic writer, or text
+// with one "x,y" a line (blank lines and a first line "x,y" allowed).  False,
+// with the reason in why (naming the line for text).
+bool read_snake_points(const std::string& path, std::vector<vgl_point_2d<double>>& pts,
+                       std::string& why);
+
+#endif
