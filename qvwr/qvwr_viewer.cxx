@@ -27,6 +27,33 @@ bool take_out(std::vector<T*>& list, T* item)
   list.erase(it);
   return true;
 }
+
+// The scale at which a box fits a display of dw x dh, the smaller of the two
+// sides' (a side of zero length does not constrain it); 1 where nothing fits
+// (a single point, an empty display).
+double fit_scale(const vgl_box_2d<double>& b, int dw, int dh)
+{
+  const double inf = std::numeric_limits<double>::infinity();
+  const double w = b.width(), h = b.height();
+  const double sx = w > 0 ? dw / w : inf;
+  const double sy = h > 0 ? dh / h : inf;
+  const double s = sy > sx ? sx : sy;
+  return s > 0 && std::isfinite(s) ? s : 1.0;
+}
+
+// Mouse zoom keeps between half the fitted scale and 32 display pixels per
+// world unit (or the fitted scale, when that is larger).
+double zoom_limited(double s, double fit)
+{
+  const double hi = std::max(32.0, fit), lo = std::min(0.5 * fit, hi);
+  return std::min(std::max(s, lo), hi);
+}
+
+// The view window of the display's shape that shows centre c at scale s.
+vgl_box_2d<double> window_at(double cx, double cy, double s, int dw, int dh)
+{
+  return vgl_box_2d<double>(vgl_point_2d<double>(cx, cy), dw / s, dh / s, vgl_box_2d<double>::centre);
+}
 } // namespace
 
 qvwr_viewer::qvwr_viewer(QWidget* parent, const char* name)
@@ -139,6 +166,15 @@ void qvwr_viewer::displaySize(int width, int height)
 {
   display_width_ = width;
   display_height_ = height;
+  // A mouse-zoomed view stays within the zoom limits of the new size, about
+  // its centre.  An empty display has no fit, and leaves the view as it is.
+  if (mouse_zoom_ && !use_identity_ && width > 0 && height > 0) {
+    const double s = fit_scale(view_window_, width, height);
+    const double t = zoom_limited(s, fittedScale());
+    const vgl_point_2d<double> c = view_window_.centroid();
+    if (t != s && std::isfinite(c.x()) && std::isfinite(c.y()))
+      view_window_ = window_at(c.x(), c.y(), t, width, height);
+  }
   calcWorld2Display();
   updateInvalid();
 }
@@ -172,18 +208,10 @@ void qvwr_viewer::calcWorld2Display()
   if (use_identity_) {
     w2d_.set_identity();
   } else {
-    // The smaller of the two scales keeps the whole view window visible.
-    // A side of zero length does not constrain the fit.
-    const double inf = std::numeric_limits<double>::infinity();
-    const double w = view_window_.width();
-    const double h = view_window_.height();
-    const double sx = w > 0 ? display_width_ / w : inf;
-    const double sy = h > 0 ? display_height_ / h : inf;
-    double s = sy > sx ? sx : sy;
-    // A single point (or an empty display) has no fit: show the world at
-    // scale 1 around the centre rather than produce infinite coordinates.
-    if (!(s > 0) || !std::isfinite(s))
-      s = 1.0;
+    // The smaller of the two scales keeps the whole view window visible.  A
+    // single point (or an empty display) has no fit: it shows at scale 1
+    // around the centre rather than at infinite coordinates.
+    const double s = fit_scale(view_window_, display_width_, display_height_);
     double cx = view_window_.centroid_x();
     double cy = view_window_.centroid_y();
     if (!std::isfinite(cx))
@@ -208,11 +236,7 @@ void qvwr_viewer::viewChanged()
 
 double qvwr_viewer::fittedScale() const
 {
-  // As calcWorld2Display fits the world window; 1 where nothing fits.
-  const double w = world_window_.width(), h = world_window_.height();
-  const double inf = std::numeric_limits<double>::infinity();
-  const double s = std::min(w > 0 ? display_width_ / w : inf, h > 0 ? display_height_ / h : inf);
-  return s > 0 && std::isfinite(s) ? s : 1.0;
+  return fit_scale(world_window_, display_width_, display_height_);
 }
 
 double qvwr_viewer::scale() const
@@ -224,9 +248,12 @@ void qvwr_viewer::zoomAbout(const QPointF& p, double factor)
 {
   if (use_identity_ || !(factor > 0) || !std::isfinite(factor))
     return;
-  const double fit = fittedScale();
-  const double hi = std::max(32.0, fit), lo = std::min(0.5 * fit, hi);
-  const double s = std::min(std::max(scale() * factor, lo), hi);
+  // An empty display would shrink the view window to a line or a point,
+  // which no later resize could fit back; a point that is not finite has
+  // no world point to keep.
+  if (display_width_ <= 0 || display_height_ <= 0 || !std::isfinite(p.x()) || !std::isfinite(p.y()))
+    return;
+  const double s = zoom_limited(scale() * factor, fittedScale());
   // At a limit (or for a zero delta) the view stays, and nothing is rebuilt.
   if (std::fabs(s - scale()) <= 1e-12 * s)
     return;
@@ -235,8 +262,9 @@ void qvwr_viewer::zoomAbout(const QPointF& p, double factor)
   const vgl_point_2d<double> w = d2w_(p.x(), p.y());
   const double cx = w.x() - (p.x() - 0.5 * display_width_) / s;
   const double cy = w.y() - (p.y() - 0.5 * display_height_) / s;
-  const double hw = 0.5 * display_width_ / s, hh = 0.5 * display_height_ / s;
-  viewWindow(vgl_box_2d<double>(cx - hw, cx + hw, cy - hh, cy + hh));
+  if (!std::isfinite(cx) || !std::isfinite(cy))
+    return;
+  viewWindow(window_at(cx, cy, s, display_width_, display_height_));
 }
 
 void qvwr_viewer::pan(const QPointF& d)
@@ -484,8 +512,5 @@ void qvwr_viewer::keyReleaseEvent(QKeyEvent* e)
 
 void qvwr_viewer::resizeEvent(QResizeEvent* e)
 {
-  display_width_ = e->size().width();
-  display_height_ = e->size().height();
-  calcWorld2Display();
-  updateInvalid();
+  displaySize(e->size().width(), e->size().height());
 }

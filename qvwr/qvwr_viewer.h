@@ -76,11 +76,12 @@ class qvwr_viewer : public QWidget
   // about the cursor (a factor of 1.25 per notch of 120), between half the
   // fitted scale and 32 display pixels per world unit; the middle button
   // pans, and its double-click unzooms.  Middle-button events never reach
-  // the interaction.
+  // the interaction.  A resize keeps the view within the same limits.
   void setMouseZoom(bool on) { mouse_zoom_ = on; }
   bool mouseZoom() const { return mouse_zoom_; }
   // Scales the view by factor about display point p, whose world point
-  // stays where it is, within the zoom limits.
+  // stays where it is, within the zoom limits.  Nothing changes for a
+  // point that is not finite or an empty display.
   void zoomAbout(const QPointF& p, double factor);
   // Moves the view by d display pixels.
   void pan(const QPointF& d);

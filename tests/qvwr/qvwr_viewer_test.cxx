@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <gtest/gtest.h>
 #include <QImage>
@@ -548,4 +550,41 @@ TEST(QvwrViewer, MouseZoomAndPan)
   QTest::mouseClick(v.get(), Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
   EXPECT_EQ(log, (std::vector<std::string>{"editor.press", "editor.releaseMouse"}));
   v->removeAll();
+}
+
+TEST(QvwrViewer, MouseZoomSurvivesEmptyDisplaysBadPointsAndResizes)
+{
+  // World 20 x 10.  A refused zoom leaves the view as it was; after the
+  // resize the scale lies within the zoom limits of the new size and the
+  // view keeps its centre.
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  const struct { const char* name; QSize zoom_at; QPointF at; double factor; QSize then; bool refused; } rows[] = {
+    {"empty display", {0, 0}, {0, 0}, 2, {200, 100}, true},
+    {"display of zero width", {0, 100}, {0, 50}, 2, {200, 100}, true},
+    {"NaN cursor", {200, 100}, {nan, 40}, 2, {200, 100}, true},
+    {"infinite cursor", {200, 100}, {30, inf}, 2, {200, 100}, true},
+    {"zoomed in, then grown", {200, 100}, {30, 40}, 100, {400, 200}, false},
+    {"zoomed out, then narrowed", {200, 200}, {30, 40}, 0.01, {200, 100}, false},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.name);
+    qvwr_viewer v;
+    v.setMouseZoom(true);
+    v.worldWindow(box(0, 0, 20, 10));
+    v.displaySize(r.zoom_at.width(), r.zoom_at.height());
+    v.unZoom();
+    const vgl_box_2d<double> before = v.viewWindow();
+    v.zoomAbout(r.at, r.factor);
+    if (r.refused) {
+      EXPECT_EQ(v.viewWindow(), before);
+    }
+    const vgl_point_2d<double> centre = v.viewWindow().centroid();
+    v.displaySize(r.then.width(), r.then.height());
+    const double fit = std::min(r.then.width() / 20.0, r.then.height() / 10.0);
+    EXPECT_GE(v.worldToDisplay().xx(), 0.5 * fit - 1e-9);
+    EXPECT_LE(v.worldToDisplay().xx(), std::max(32.0, fit) + 1e-9);
+    EXPECT_NEAR(v.viewWindow().centroid_x(), centre.x(), 1e-9);
+    EXPECT_NEAR(v.viewWindow().centroid_y(), centre.y(), 1e-9);
+  }
 }
