@@ -340,12 +340,18 @@ TEST(VilLoadMoreFormats, ViffSampleTypesBandsAndByteOrders)
   check_viff_type<vxl_uint_32>(4, 16777259);  // past 16 bits
   check_viff_type<float>(5, -0.375);
   check_viff_type<double>(9, 1e-300);
-  // A colour map before the data is skipped.
-  const auto want = [](unsigned i, unsigned j, unsigned) { return sample(i, j, 0, 1); };
+  // A colour map (its reds, then its greens, then its blues) gives the
+  // indices their colours; an index past the map is black.
+  const unsigned entries = 40;
+  bytes map(3 * entries);
+  for (unsigned k = 0; k < map.size(); ++k) map[k] = (unsigned char)(k * 7 + 3);
+  const auto index = [](unsigned i, unsigned j, unsigned) { return sample(i, j, 0, 1); };  // 1 to 48
   EXPECT_TRUE(pixels_are<vxl_byte>(
-      load_bytes("map.viff", viff_file<vxl_byte>(4, 3, 1, 1, true, 2, band_samples<vxl_byte>(4, 3, 1, want),
-                                                 bytes(3 * 5, 0xcc), 1)),
-      4, 3, 1, want));
+      load_bytes("map.viff", viff_file<vxl_byte>(4, 3, 1, 1, true, 2, band_samples<vxl_byte>(4, 3, 1, index), map, 1)),
+      4, 3, 3, [&](unsigned i, unsigned j, unsigned p) {
+        const unsigned k = index(i, j, 0);
+        return k < entries ? map[p * entries + k] : 0;
+      }));
 }
 
 TEST(VilLoadMoreFormats, HostileViffFiles)

@@ -1,5 +1,6 @@
 #include <vil/file_formats/vil_viff.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -68,24 +69,69 @@ bool plausible(const header_fields& r)
          r.location_type < 256;
 }
 
+// The sample of type T stored at p in the file's byte order.
+template <class T>
+T sample_at(const unsigned char* p, bool big)
+{
+  unsigned char b[sizeof(T)];
+  std::memcpy(b, p, sizeof(T));
+  if (big != (__BYTE_ORDER__ == __ORDER_BIG_ENDIAN__))
+    for (std::size_t k = 0; k < sizeof(T) / 2; ++k) std::swap(b[k], b[sizeof(T) - 1 - k]);
+  T v;
+  std::memcpy(&v, b, sizeof(T));
+  return v;
+}
+
 template <class T>
 vil_image_view_base_sptr read_bands(const char* path, std::FILE* f, const header_fields& r, bool big)
 {
   vil_image_view<T> view = vil_load_interleaved_view<T>(r.ni, r.nj, r.bands);
+  if (view.size() == 0) return vil_load_fail(path, "out of memory");
   std::vector<unsigned char> row(std::size_t(r.ni) * sizeof(T));
-  const bool swap = big != (__BYTE_ORDER__ == __ORDER_BIG_ENDIAN__);
   for (uint32_t p = 0; p < r.bands; ++p)
     for (uint32_t j = 0; j < r.nj; ++j) {
       if (!vil_load_read_exact(f, row.data(), row.size())) return vil_load_fail(path, "file is truncated");
       T* d = view.top_left_ptr() + std::size_t(j) * view.jstep() + p;
-      for (uint32_t i = 0; i < r.ni; ++i, d += r.bands) {
-        unsigned char b[sizeof(T)];
-        std::memcpy(b, row.data() + std::size_t(i) * sizeof(T), sizeof(T));
-        if (swap)
-          for (std::size_t k = 0; k < sizeof(T) / 2; ++k) std::swap(b[k], b[sizeof(T) - 1 - k]);
-        std::memcpy(d, b, sizeof(T));
-      }
+      for (uint32_t i = 0; i < r.ni; ++i, d += r.bands) *d = sample_at<T>(row.data() + std::size_t(i) * sizeof(T), big);
     }
+  return vil_load_result(view);
+}
+
+// One band of indices (of index_bytes each) through a colour map of entries
+// of type M: map_ni planes of the map's values, an index past the map black.
+// f is at the map; data_at is where the indices start, counted from there.
+template <class M>
+vil_image_view_base_sptr read_mapped(const char* path, std::FILE* f, const header_fields& r, bool big,
+                                      unsigned index_bytes, unsigned long long data_at)
+{
+  if (!vil_load_size_ok(path, r.ni, r.nj, r.map_ni, sizeof(M))) return vil_image_view_base_sptr();
+  // The map is stored band after band; keep the entries an index can reach.
+  const uint32_t used = std::min<uint32_t>(r.map_nj, index_bytes == 1 ? 256 : 65536);
+  std::vector<M> map(std::size_t(used) * r.map_ni);
+  std::vector<unsigned char> raw(std::size_t(used) * sizeof(M));
+  const long start = std::ftell(f);
+  for (uint32_t b = 0; b < r.map_ni; ++b) {
+    if (start < 0 || std::fseek(f, start + long(b) * long(r.map_nj) * long(sizeof(M)), SEEK_SET) != 0 ||
+        !vil_load_read_exact(f, raw.data(), raw.size()))
+      return vil_load_fail(path, "file is truncated");
+    for (uint32_t e = 0; e < used; ++e) map[std::size_t(b) * used + e] = sample_at<M>(&raw[e * sizeof(M)], big);
+  }
+  if (std::fseek(f, start + long(data_at), SEEK_SET) != 0) return vil_load_fail(path, "file is truncated");
+
+  vil_image_view<M> view = vil_load_interleaved_view<M>(r.ni, r.nj, r.map_ni);
+  if (view.size() == 0) return vil_load_fail(path, "out of memory");
+  std::vector<unsigned char> row(std::size_t(r.ni) * index_bytes);
+  for (uint32_t j = 0; j < r.nj; ++j) {
+    if (!vil_load_read_exact(f, row.data(), row.size())) return vil_load_fail(path, "file is truncated");
+    M* d = view.top_left_ptr() + std::size_t(j) * view.jstep();
+    for (uint32_t i = 0; i < r.ni; ++i) {
+      const unsigned char* s = row.data() + std::size_t(i) * index_bytes;
+      const uint32_t idx = index_bytes == 1   ? s[0]
+                           : index_bytes == 2 ? sample_at<uint16_t>(s, big)
+                                              : sample_at<uint32_t>(s, big);
+      for (uint32_t b = 0; b < r.map_ni; ++b, ++d) *d = idx < used ? map[std::size_t(b) * used + idx] : M(0);
+    }
+  }
   return vil_load_result(view);
 }
 }  // namespace
@@ -130,6 +176,21 @@ vil_image_view_base_sptr vil_viff_read(const char* path, std::FILE* f)
   const unsigned long long left = vil_load_bytes_left(f);
   if (skip > left || loc > left - skip || data > left - skip - loc)
     return vil_load_fail(path, "file is truncated");
+
+  // VXL hands back the indices of a mapped band; they are shown through the
+  // map here.  Maps of several data bands, or of more than 4 values an
+  // entry, are skipped.
+  if (r.map_scheme != 0 && r.bands == 1 && r.map_ni >= 1 && r.map_ni <= 4 && r.map_nj > 0 &&
+      (r.storage == TYP_1_BYTE || r.storage == TYP_2_BYTE || r.storage == TYP_4_BYTE)) {
+    switch (r.map_storage) {
+      case TYP_1_BYTE: return read_mapped<vxl_byte>(path, f, r, big, bytes, skip + loc);
+      case TYP_2_BYTE: return read_mapped<vxl_uint_16>(path, f, r, big, bytes, skip + loc);
+      case TYP_4_BYTE: return read_mapped<vxl_uint_32>(path, f, r, big, bytes, skip + loc);
+      case TYP_FLOAT: return read_mapped<float>(path, f, r, big, bytes, skip + loc);
+      case TYP_DOUBLE: return read_mapped<double>(path, f, r, big, bytes, skip + loc);
+      default: break;
+    }
+  }
   if (std::fseek(f, long(skip + loc), SEEK_CUR) != 0) return vil_load_fail(path, "file is truncated");
 
   switch (r.storage) {
