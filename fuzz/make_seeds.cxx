@@ -96,7 +96,7 @@ void jpeg_seed(const std::string& name, unsigned ni, unsigned nj, int components
   cinfo.image_width = ni;
   cinfo.image_height = nj;
   cinfo.input_components = components;
-  cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+  cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 4 ? JCS_CMYK : JCS_RGB;
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, 80, TRUE);
   if (progressive) jpeg_simple_progression(&cinfo);
@@ -129,7 +129,7 @@ void tiff_seed(const std::string& name, unsigned ni, unsigned nj, uint16_t spp, 
   TIFFSetField(t, TIFFTAG_COMPRESSION, compression);
   TIFFSetField(t, TIFFTAG_PHOTOMETRIC, photometric);
   TIFFSetField(t, TIFFTAG_PLANARCONFIG, planar);
-  if (spp == 4 || spp == 2) {
+  if ((spp == 4 && photometric != PHOTOMETRIC_SEPARATED) || spp == 2) {
     const uint16_t extra = EXTRASAMPLE_UNASSALPHA;
     TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, &extra);
   }
@@ -188,6 +188,9 @@ void tiff_seeds()
   tiff_seed("bits.tif", 13, 3, 1, 1, U, COMPRESSION_CCITTRLE, PHOTOMETRIC_MINISWHITE, C, false);
   tiff_seed("palette4.tif", 7, 3, 1, 4, U, COMPRESSION_NONE, PHOTOMETRIC_PALETTE, C, false);
   tiff_seed("grey_alpha.tif", 5, 3, 2, 8, U, COMPRESSION_NONE, grey, C, false);
+  tiff_seed("white8.tif", 9, 5, 1, 8, U, COMPRESSION_NONE, PHOTOMETRIC_MINISWHITE, C, false);
+  tiff_seed("cmyk8_lzw.tif", 9, 5, 4, 8, U, COMPRESSION_LZW, PHOTOMETRIC_SEPARATED, C, false);
+  tiff_seed("cmyk16_planar.tif", 6, 4, 4, 16, U, COMPRESSION_NONE, PHOTOMETRIC_SEPARATED, S, false);
 }
 
 void le(std::string& s, uint32_t v, int bytes)
@@ -239,6 +242,19 @@ void bmp_seed(const std::string& name, int ni, int nj, unsigned bitcount, unsign
   put("fuzz_load_bmp", name, b);
 }
 
+// A palette BMP (8 colours) whose pixels are an RLE8 or RLE4 stream.
+void rle_seed(const std::string& name, unsigned ni, unsigned nj, unsigned bitcount, const std::string& stream)
+{
+  const unsigned offset = 14 + 40 + 8 * 4;
+  std::string b = "BM";
+  for (unsigned v : {offset + unsigned(stream.size()), 0u, offset, 40u, ni, nj}) le(b, v, 4);
+  le(b, 1, 2);
+  le(b, bitcount, 2);
+  for (unsigned v : {bitcount == 8 ? 1u : 2u, unsigned(stream.size()), 2835u, 2835u, 8u, 0u}) le(b, v, 4);
+  for (unsigned k = 0; k < 8; ++k) le(b, k * 0x1f2f3f, 4);
+  put("fuzz_load_bmp", name, b + stream);
+}
+
 void bmp_seeds()
 {
   bmp_seed("rgb24.bmp", 5, 3, 24, 0, 0, {});
@@ -252,6 +268,11 @@ void bmp_seeds()
   bmp_seed("rgbx32.bmp", 4, 3, 32, 0, 0, {});
   bmp_seed("core24.bmp", 5, 3, 24, 0, 0, {}, true);
   bmp_seed("core1.bmp", 9, 3, 1, 0, 2, {}, true);
+  // Run-length streams: runs, literal indices, ends of rows, a skip, the end.
+  rle_seed("rle8.bmp", 9, 5, 8,
+           {4, 1, 0, 3, 2, 3, 4, 0, 2, 7, 0, 0, 9, 5, 0, 0, 0, 2, 3, 1, 0, 4, 1, 2, 3, 4, 3, 6, 0, 1});
+  rle_seed("rle4.bmp", 9, 4, 4,
+           {9, 0x12, 0, 0, 0, 5, 0x34, 0x56, 0x70, 0, 4, 0x77, 0, 0, 0, 2, 1, 1, 3, 0x45, 0, 1});
 }
 
 std::string vsl_bytes(void (*write)(vsl_b_ostream&))
@@ -329,6 +350,7 @@ int main(int argc, char** argv)
   jpeg_seed("grey.jpg", 17, 9, 1, false);
   jpeg_seed("rgb.jpg", 16, 8, 3, false);
   jpeg_seed("rgb_progressive.jpg", 19, 11, 3, true);
+  jpeg_seed("adobe_cmyk.jpg", 13, 9, 4, false);
   tiff_seeds();
   bmp_seeds();
   shape_seeds();

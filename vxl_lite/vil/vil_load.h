@@ -12,7 +12,10 @@
 // from the file's first bytes, not its name.  Planes follow the file: grey
 // 1, grey with alpha 2, colour 3, colour with alpha 4, stored interleaved
 // (istep = nplanes, planestep = 1); 16-bit samples give 16-bit pixels,
-// 1-bit ones bool pixels.
+// 1-bit ones bool pixels.  Where VXL hands back stored samples that are not
+// the picture, this loader gives the picture: min-is-white TIFF inverted,
+// CMYK JPEG and TIFF as RGB, a VIFF colour map applied, and 3 planes for a
+// 32-bit BMP without an alpha mask.
 vil_image_view_base_sptr vil_load(const char* path);
 vil_image_view_base_sptr vil_load(const std::string& path);
 // As above, but a failure's reason goes to *why (cleared first), not to the

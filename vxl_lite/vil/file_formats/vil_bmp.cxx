@@ -29,6 +29,72 @@ struct channel
     return vxl_byte((uint64_t(x) * 255 + top / 2) / top);
   }
 };
+
+// Bytes of a run-length stream, read one at a time; the end of the file
+// is a truncated stream.
+struct rle_bytes
+{
+  std::FILE* f;
+  bool next(unsigned& b)
+  {
+    const int c = std::getc(f);
+    b = unsigned(c);
+    return c != EOF;
+  }
+};
+
+// Decodes an RLE8 or RLE4 stream (bits 8 or 4) into view, whose pixels
+// start as palette entry 0, the colour of pixels the stream skips.  The
+// stream's rows run bottom-up unless top_down.  Null on success, else why not.
+const char* decode_rle(std::FILE* f, unsigned bits, bool top_down, const std::vector<vxl_byte>& palette,
+                       vil_image_view<vxl_byte>& view)
+{
+  const unsigned ni = view.ni(), nj = view.nj(), np = view.nplanes();
+  for (unsigned j = 0; j < nj; ++j)
+    for (unsigned i = 0; i < ni; ++i)
+      for (unsigned p = 0; p < np; ++p) view(i, j, p) = palette[p];
+  rle_bytes in{f};
+  unsigned x = 0, y = 0;  // y counts rows in the stream's order
+  // Writes the next pixel of a row; false past the last row.  Encoders run
+  // on into a row's padding (to a whole word, or as far as they like), so
+  // pixels past the row's end are dropped.
+  const auto put = [&](unsigned idx) {
+    if (y >= nj) return false;
+    if (x >= ni) return true;
+    const unsigned j = top_down ? y : nj - 1 - y;
+    for (unsigned p = 0; p < np; ++p) view(x, j, p) = palette[3 * idx + p];
+    ++x;
+    return true;
+  };
+  for (;;) {
+    unsigned count, value;
+    if (!in.next(count) || !in.next(value))
+      return y >= nj ? nullptr : "run-length data is truncated";  // the last rows' end is enough
+    if (count > 0) {  // a run: one index, or two alternating ones in RLE4
+      for (unsigned k = 0; k < count; ++k)
+        if (!put(bits == 8 ? value : (k & 1) ? value & 15 : value >> 4)) return "a run goes past the last row";
+    } else if (value == 0) {  // end of a row
+      x = 0;
+      if (++y > nj) return "the run-length data has more rows than the image";
+    } else if (value == 1) {  // end of the picture
+      return nullptr;
+    } else if (value == 2) {  // skip right and up
+      unsigned dx, dy;
+      if (!in.next(dx) || !in.next(dy)) return "run-length data is truncated";
+      x += dx;
+      y += dy;
+      if (x > ni || y > nj) return "a skip goes past the image";
+    } else {  // value literal indices, padded to a whole number of 16-bit words
+      const unsigned n = bits == 8 ? value : (value + 1) / 2;
+      unsigned b = 0;
+      for (unsigned k = 0; k < value; ++k) {
+        if ((bits == 8 || !(k & 1)) && !in.next(b)) return "run-length data is truncated";
+        if (!put(bits == 8 ? b : (k & 1) ? b & 15 : b >> 4)) return "a run goes past the last row";
+      }
+      if ((n & 1) && !in.next(b)) return "run-length data is truncated";
+    }
+  }
+}
 }  // namespace
 
 bool vil_bmp_probe(const unsigned char* h, std::size_t n)
@@ -77,9 +143,14 @@ vil_image_view_base_sptr vil_bmp_read(const char* path, std::FILE* f)
       for (unsigned k = 0; k < n; ++k) masks[k] = le32(m + 4 * k);
     }
     if (dib >= 56 && compression == 3) masks[3] = le32(h + 52);
+  } else if (compression == 1 || compression == 2) {
+    if (bitcount != (compression == 1 ? 8u : 4u))
+      return vil_load_fail(path, compression == 1 ? "RLE8 compression needs 8 bits a pixel"
+                                                  : "RLE4 compression needs 4 bits a pixel");
   } else if (compression != 0) {
-    return vil_load_fail(path, "compressed BMP files are not supported");
+    return vil_load_fail(path, "unsupported BMP compression (JPEG, PNG or unknown)");
   }
+  const bool rle = compression == 1 || compression == 2;
   if (bitcount == 16 && compression == 0) {
     masks[0] = 0x7c00;
     masks[1] = 0x03e0;
@@ -107,16 +178,22 @@ vil_image_view_base_sptr vil_bmp_read(const char* path, std::FILE* f)
   bool grey = indexed;
   for (std::size_t k = 0; grey && k < palette.size(); k += 3)
     grey = palette[k] == palette[k + 1] && palette[k] == palette[k + 2];
-  const unsigned np = indexed ? (grey ? 1 : 3) : bitcount == 32 ? 4 : 3;
+  // Only a declared alpha mask makes a fourth plane: the spare byte of
+  // plain 32-bit pixels is not alpha.
+  const unsigned np = indexed ? (grey ? 1 : 3) : masks[3] ? 4 : 3;
 
   if (!vil_load_size_ok(path, width, height, np, 1)) return vil_image_view_base_sptr();
   const unsigned long long row_bytes = ((unsigned long long)(width) * bitcount + 31) / 32 * 4;
-  if (std::fseek(f, long(offset), SEEK_SET) != 0 || vil_load_bytes_left(f) < row_bytes * height)
+  if (std::fseek(f, long(offset), SEEK_SET) != 0 || vil_load_bytes_left(f) < (rle ? 2 : row_bytes * height))
     return vil_load_fail(path, "file is truncated");
 
   const unsigned ni = unsigned(width), nj = unsigned(height);
   vil_image_view<vxl_byte> view = vil_load_interleaved_view<vxl_byte>(ni, nj, np);
   if (view.size() == 0) return vil_load_fail(path, "out of memory");
+  if (rle) {
+    const char* why = decode_rle(f, bitcount, top_down, palette, view);
+    return why ? vil_load_fail(path, why) : vil_load_result(view);
+  }
   std::vector<unsigned char> row(row_bytes);
   const channel r(masks[0]), g(masks[1]), b(masks[2]), a(masks[3]);
   for (unsigned k = 0; k < nj; ++k) {
@@ -133,13 +210,12 @@ vil_image_view_base_sptr vil_bmp_read(const char* path, std::FILE* f)
         d[0] = s[2];
         d[1] = s[1];
         d[2] = s[0];
-        if (np == 4) d[3] = s[3];
       } else {
         const uint32_t v = bitcount == 16 ? le16(row.data() + 2 * i) : le32(row.data() + 4 * i);
         d[0] = r(v);
         d[1] = g(v);
         d[2] = b(v);
-        if (np == 4) d[3] = masks[3] ? a(v) : vxl_byte(255);
+        if (np == 4) d[3] = a(v);
       }
     }
   }
@@ -169,16 +245,19 @@ bool vil_bmp_write(const char* path, std::FILE* f, const vil_image_view_base& vi
   const unsigned bitcount = 8 * np;
   const unsigned long long row_bytes = ((unsigned long long)(v.ni()) * bitcount + 31) / 32 * 4;
   const unsigned palette = np == 1 ? 256 * 4 : 0;
-  const unsigned offset = 14 + 40 + palette;
+  // Alpha needs a header that declares its mask (a version 4 one, 108 bytes).
+  const unsigned dib = np == 4 ? 108 : 40;
+  const unsigned offset = 14 + dib + palette;
   const unsigned long long size = offset + row_bytes * v.nj();
   if (v.ni() > 0x7fffffffu || v.nj() > 0x7fffffffu || size > 0xffffffffull)
     return vil_save_fail(path, "image too large for a BMP file");
 
-  // File header, then a 40-byte info header: bottom-up rows, no compression.
-  unsigned char h[14 + 40] = {'B', 'M'};
+  // File header, then the info header: bottom-up rows, no compression (or
+  // bit fields, for alpha).
+  unsigned char h[14 + 108] = {'B', 'M'};
   put32(h + 2, uint32_t(size));
   put32(h + 10, offset);
-  put32(h + 14, 40);
+  put32(h + 14, dib);
   put32(h + 18, v.ni());
   put32(h + 22, v.nj());
   put16(h + 26, 1);
@@ -187,7 +266,13 @@ bool vil_bmp_write(const char* path, std::FILE* f, const vil_image_view_base& vi
   put32(h + 38, 2835);  // 72 dots an inch
   put32(h + 42, 2835);
   put32(h + 46, np == 1 ? 256 : 0);
-  bool ok = std::fwrite(h, 1, sizeof h, f) == sizeof h;
+  if (np == 4) {
+    put32(h + 30, 3);  // bit fields: red, green, blue, alpha masks
+    const uint32_t masks[4] = {0x00ff0000, 0x0000ff00, 0x000000ff, 0xff000000};
+    for (unsigned k = 0; k < 4; ++k) put32(h + 54 + 4 * k, masks[k]);
+    put32(h + 70, 0x73524742);  // 'sRGB'
+  }
+  bool ok = std::fwrite(h, 1, 14 + dib, f) == 14 + dib;
   if (np == 1) {  // grey: a palette of 256 greys
     unsigned char grey[256 * 4];
     for (unsigned k = 0; k < 256; ++k) {

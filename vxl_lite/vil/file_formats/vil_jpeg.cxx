@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <jpeglib.h>
 #include <vector>
+#include <vil/file_formats/vil_cmyk_to_rgb.h>
 #include <vil/vil_load.h>
 #include <vil/vil_load_support.h>
 #include <vil/vil_save_support.h>
@@ -67,14 +68,22 @@ int read_header(jpeg_job* job, std::FILE* f, unsigned long max_memory)
   return 1;
 }
 
-int read_pixels(jpeg_job* job, JSAMPARRAY rows)
+// Decodes every row into rows.  CMYK rows are decoded into cmyk_row first
+// and come out as RGB; Adobe's files store the inks inverted.
+int read_pixels(jpeg_job* job, JSAMPARRAY rows, JSAMPLE* cmyk_row)
 {
   if (setjmp(job->esc.jump)) return 0;
-  jpeg_start_decompress(&job->cinfo);
-  while (job->cinfo.output_scanline < job->cinfo.output_height)
-    jpeg_read_scanlines(&job->cinfo, rows + job->cinfo.output_scanline,
-                        job->cinfo.output_height - job->cinfo.output_scanline);
-  jpeg_finish_decompress(&job->cinfo);
+  j_decompress_ptr c = &job->cinfo;
+  jpeg_start_decompress(c);
+  while (c->output_scanline < c->output_height) {
+    const JDIMENSION j = c->output_scanline;
+    if (!cmyk_row) {
+      jpeg_read_scanlines(c, rows + j, c->output_height - j);
+    } else if (jpeg_read_scanlines(c, &cmyk_row, 1) == 1) {
+      vil_cmyk_to_rgb(cmyk_row, 4, rows[j], 3, c->output_width, c->saw_Adobe_marker);
+    }
+  }
+  jpeg_finish_decompress(c);
   return 1;
 }
 
@@ -101,13 +110,15 @@ vil_image_view_base_sptr vil_jpeg_read(const char* path, std::FILE* f)
   jpeg_guard<jpeg_job> guard{job};
   if (!read_header(&job, f, 3 * (unsigned long)vil_load_max_bytes())) return vil_load_fail(path, job.esc.err);
   const unsigned ni = job.cinfo.output_width, nj = job.cinfo.output_height;
-  const unsigned np = unsigned(job.cinfo.output_components);
+  const bool cmyk = job.cinfo.out_color_space == JCS_CMYK;
+  const unsigned np = cmyk ? 3 : unsigned(job.cinfo.output_components);
   if (!vil_load_size_ok(path, ni, nj, np, 1)) return vil_image_view_base_sptr();
   vil_image_view<vxl_byte> view = vil_load_interleaved_view<vxl_byte>(ni, nj, np);
   if (view.size() == 0) return vil_load_fail(path, "out of memory");
   std::vector<JSAMPROW> rows(nj);
   for (unsigned j = 0; j < nj; ++j) rows[j] = view.top_left_ptr() + std::size_t(j) * view.jstep();
-  if (!read_pixels(&job, rows.data())) return vil_load_fail(path, job.esc.err);
+  std::vector<JSAMPLE> cmyk_row(cmyk ? std::size_t(ni) * 4 : 0);
+  if (!read_pixels(&job, rows.data(), cmyk ? cmyk_row.data() : nullptr)) return vil_load_fail(path, job.esc.err);
   return vil_load_result(view);
 }
 

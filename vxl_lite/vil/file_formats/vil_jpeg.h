@@ -8,8 +8,8 @@
 // True when the bytes start with a JPEG start-of-image marker.
 bool vil_jpeg_probe(const unsigned char* head, std::size_t n);
 
-// Reads the JPEG file open in f: grey gives 1 plane, colour 3 (RGB), CMYK
-// 4, all bytes.  Corrupt data that libjpeg would only warn about (and
+// Reads the JPEG file open in f: grey gives 1 plane, colour 3 (RGB), and
+// CMYK (or YCCK) 3 too, converted to RGB, all bytes.  Corrupt data that libjpeg would only warn about (and
 // patch over) is a failure here too.  Null, with the error line, on failure.
 vil_image_view_base_sptr vil_jpeg_read(const char* path, std::FILE* f);
 

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <tiffio.h>
 #include <type_traits>
 #include <vector>
+#include <vil/file_formats/vil_cmyk_to_rgb.h>
 #include <vil/vil_load.h>
 #include <vil/vil_load_support.h>
 #include <vil/vil_save_support.h>
@@ -113,6 +115,56 @@ vil_image_view_base_sptr read_native(const char* path, TIFF* tif, const tiff_lay
   return vil_load_result(view);
 }
 
+// Min-is-white grey turned the right way round: unsigned samples (and
+// bits) of the first plane become max - v.
+template <class T>
+void invert_grey(vil_image_view_base& base)
+{
+  vil_image_view<T>& v = static_cast<vil_image_view<T>&>(base);
+  for (unsigned j = 0; j < v.nj(); ++j)
+    for (unsigned i = 0; i < v.ni(); ++i) v(i, j, 0) = T(std::numeric_limits<T>::max() - v(i, j, 0));
+}
+
+// CMYK (and any extra samples after it) as RGB (and the extras), in place:
+// the view keeps its memory with one plane fewer.
+template <class T>
+vil_image_view_base_sptr cmyk_as_rgb(const vil_image_view_base_sptr& base)
+{
+  const vil_image_view<T>& v = static_cast<const vil_image_view<T>&>(*base);
+  const unsigned ni = v.ni(), nj = v.nj(), np = v.nplanes();
+  T* data = const_cast<T*>(v.top_left_ptr());  // interleaved rows, as read
+  const std::size_t n = std::size_t(ni) * nj;
+  for (std::size_t k = 0; k < n; ++k) {
+    vil_cmyk_to_rgb(data + k * np, np, data + k * (np - 1), np - 1, 1, false);
+    for (unsigned p = 4; p < np; ++p) data[k * (np - 1) + p - 1] = data[k * np + p];
+  }
+  return vil_load_result(vil_image_view<T>(v.memory_chunk(), data, ni, nj, np - 1, np - 1,
+                                           std::ptrdiff_t(ni) * (np - 1), 1));
+}
+
+// VXL hands back the stored samples; min-is-white and CMYK files are turned
+// into the picture they show.
+vil_image_view_base_sptr as_shown(const vil_image_view_base_sptr& im, uint16_t photometric, uint16_t inkset)
+{
+  const vil_pixel_format f = im->pixel_format();
+  if (photometric == PHOTOMETRIC_MINISWHITE) {
+    // Signed and real samples have no white to count from; they stay as stored.
+    if (f == VIL_PIXEL_FORMAT_BOOL) {
+      invert_grey<bool>(*im);
+    } else if (f == VIL_PIXEL_FORMAT_BYTE) {
+      invert_grey<vxl_byte>(*im);
+    } else if (f == VIL_PIXEL_FORMAT_UINT_16) {
+      invert_grey<vxl_uint_16>(*im);
+    } else if (f == VIL_PIXEL_FORMAT_UINT_32) {
+      invert_grey<vxl_uint_32>(*im);
+    }
+  } else if (photometric == PHOTOMETRIC_SEPARATED && inkset == INKSET_CMYK && im->nplanes() >= 4) {
+    if (f == VIL_PIXEL_FORMAT_BYTE) return cmyk_as_rgb<vxl_byte>(im);
+    if (f == VIL_PIXEL_FORMAT_UINT_16) return cmyk_as_rgb<vxl_uint_16>(im);
+  }
+  return im;
+}
+
 // Anything libtiff can turn into 8-bit RGBA (palettes, YCbCr, odd depths).
 vil_image_view_base_sptr read_rgba(const char* path, TIFF* tif, const tiff_layout& L,
                                    const tiff_errors& errs)
@@ -162,7 +214,7 @@ vil_image_view_base_sptr vil_tiff_read(const char* path, std::FILE*)
   if (!tif) return vil_load_fail(path, errs.first.empty() ? "cannot open TIFF" : errs.first.c_str());
 
   tiff_layout L{};
-  uint16_t photometric = PHOTOMETRIC_MINISBLACK, compression = COMPRESSION_NONE;
+  uint16_t photometric = PHOTOMETRIC_MINISBLACK, compression = COMPRESSION_NONE, inkset = INKSET_CMYK;
   if (!TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &L.ni) ||
       !TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &L.nj))
     return vil_load_fail(path, "TIFF image without width or height");
@@ -172,6 +224,7 @@ vil_image_view_base_sptr vil_tiff_read(const char* path, std::FILE*)
   TIFFGetFieldDefaulted(tif.get(), TIFFTAG_PLANARCONFIG, &L.planar);
   TIFFGetField(tif.get(), TIFFTAG_PHOTOMETRIC, &photometric);
   TIFFGetFieldDefaulted(tif.get(), TIFFTAG_COMPRESSION, &compression);
+  TIFFGetFieldDefaulted(tif.get(), TIFFTAG_INKSET, &inkset);
 
   const bool plain_photometric = photometric == PHOTOMETRIC_MINISBLACK ||
                                  photometric == PHOTOMETRIC_MINISWHITE ||
@@ -196,7 +249,8 @@ vil_image_view_base_sptr vil_tiff_read(const char* path, std::FILE*)
     else if (L.bps == 64 && real) r = read_native<double>;
     if (r) {
       if (!vil_load_size_ok(path, L.ni, L.nj, L.spp, bytes)) return vil_image_view_base_sptr();
-      return r(path, tif.get(), L, errs);
+      const vil_image_view_base_sptr im = r(path, tif.get(), L, errs);
+      return im ? as_shown(im, photometric, inkset) : im;
     }
   }
   char why[1024] = "";

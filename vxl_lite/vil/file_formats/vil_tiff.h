@@ -11,8 +11,10 @@ bool vil_tiff_probe(const unsigned char* head, std::size_t n);
 // Reads the first image of the TIFF file at path.  Samples keep their type:
 // 1 bit gives bool, 8 bits vxl_byte, 16 bits vxl_uint_16 (vxl_int_16 if
 // signed), 32 bits vxl_uint_32, vxl_int_32 or float, 64-bit floats double;
-// planes are the samples per pixel.  Palette, YCbCr and odd bit depths are
-// converted to 8-bit colour by libtiff.  Null, with the error line, on failure.
+// planes are the samples per pixel.  Min-is-white grey is inverted (unsigned
+// samples) and 8- and 16-bit CMYK becomes RGB, so both read as they look.
+// Palette, YCbCr and odd bit depths are converted to 8-bit colour by
+// libtiff.  Null, with the error line, on failure.
 vil_image_view_base_sptr vil_tiff_read(const char* path, std::FILE* f);
 
 // Writes the view to f, open for writing, uncompressed, in any pixel type the
