@@ -67,13 +67,25 @@ int qvwr_edit_points::closestPointIndex(const vgl_point_2d<double>& p, double r)
   return result;
 }
 
+void qvwr_edit_points::attachPointsFigure()
+{
+  if (!fg_points_.gotViewer()) viewer().append(fg_points_);
+  showPoints();
+}
+
 void qvwr_edit_points::mousePressEvent(QMouseEvent* e)
 {
   qvwr_viewer& v = viewer();
   const vgl_point_2d<double> d = display_point(e);
   const vgl_point_2d<double> w = v.displayToWorld()(d);
   current_index_ = closestPointIndex(d, max_radius_);
-  if (current_index_ == -1) {
+  if (remove_button_ != Qt::NoButton && e->button() == remove_button_) {
+    // Removing leaves nothing for the following moves to drag.
+    const int hit = current_index_;
+    current_index_ = -1;
+    if (hit < 0) return;
+    points_.erase(points_.begin() + hit);
+  } else if (current_index_ == -1) {
     points_.push_back(w);
     current_index_ = static_cast<int>(points_.size()) - 1;
   }

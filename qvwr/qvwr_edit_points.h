@@ -3,7 +3,8 @@
 // The interaction with which the user places and drags points in a viewer:
 // a press near a point (within the pick radius, in display pixels) picks it,
 // a press elsewhere appends a new point, and moves with the button held drag
-// the picked point.  The points are world coordinates, shown by a points
+// the picked point.  Any button does this, unless one is made the remove
+// button: its press takes out the point under it and adds none.  The points are world coordinates, shown by a points
 // figure owned here and attached to the viewer on the first press.
 //
 // The QWidget base only carries the signals; the widget is never shown.
@@ -30,6 +31,14 @@ class qvwr_edit_points : public QWidget, public qvwr_interaction
   void clear();
   void set_points(const std::vector<vgl_point_2d<double>>& pts);
   const std::vector<vgl_point_2d<double>>& points() const { return points_; }
+  // Attaches the points figure now rather than at the first press, so that
+  // set_points shows at once.  Needs a viewer.
+  void attachPointsFigure();
+
+  // A press of button b removes the point within the pick radius, or does
+  // nothing away from every point.  Qt::NoButton (the default) turns it off.
+  void setRemoveButton(Qt::MouseButton b) { remove_button_ = b; }
+  Qt::MouseButton removeButton() const { return remove_button_; }
 
   // Index of the point nearest to p (display pixels) among those closer
   // than r display pixels; -1 if none.  Ties go to the lowest index.
@@ -56,6 +65,7 @@ class qvwr_edit_points : public QWidget, public qvwr_interaction
   qvwr_fg_points fg_points_;
   int current_index_{-1};
   double max_radius_{5.0};
+  Qt::MouseButton remove_button_{Qt::NoButton};
 };
 
 #endif

@@ -460,6 +460,8 @@ void qvwr_viewer::mouseMoveEvent(QMouseEvent* e)
     const QPointF d = e->position() - pan_from_;
     pan_from_ = e->position();
     pan(d);
+  } else if (hasMouseTracking() && e->buttons() == Qt::NoButton) {
+    // Tracking serves the signal's listeners; interactions see drags only.
   } else if (qvwr_interaction* i = active()) {
     i->mouseMoveEvent(e);
   }

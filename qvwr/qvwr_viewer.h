@@ -119,6 +119,9 @@ class qvwr_viewer : public QWidget
   void mousePressEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
   void mouseDoubleClickEvent(QMouseEvent* e) override;
+  // With QWidget::setMouseTracking on, moves with no button held emit
+  // emitMouseMoveEvent but do not reach the interaction, which sees drags
+  // only, as without tracking.
   void mouseMoveEvent(QMouseEvent* e) override;
   void wheelEvent(QWheelEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;

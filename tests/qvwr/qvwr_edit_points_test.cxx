@@ -211,6 +211,35 @@ TEST(QvwrEditPoints, MoveWithoutValidIndexIsIgnored)
   EXPECT_EQ(moved.count(), 0);
 }
 
+TEST(QvwrEditPoints, RemoveButtonIsAnOptIn)
+{
+  auto v = black_viewer_256();
+  qvwr_edit_points e;
+  v->append(e);
+  e.set_points(std::vector<pt>{pt(10, 10), pt(40, 10), pt(70, 10)});
+  auto right = [&](int x, int y) {
+    QTest::mousePress(v.get(), Qt::RightButton, Qt::NoModifier, QPoint(x, y));
+    drag_to(*v, x + 30, y + 30);  // nothing follows a removing press
+    QTest::mouseRelease(v.get(), Qt::RightButton, Qt::NoModifier, QPoint(x + 30, y + 30));
+  };
+  // Off: the right button picks and drags like any other.
+  right(41, 11);
+  EXPECT_EQ(e.points(), (std::vector<pt>{pt(10, 10), pt(71, 41), pt(70, 10)}));
+
+  e.setRemoveButton(Qt::RightButton);
+  QSignalSpy pressed(&e, &qvwr_edit_points::mousePressed);
+  right(150, 150);  // away from every point: nothing
+  EXPECT_EQ(e.points(), (std::vector<pt>{pt(10, 10), pt(71, 41), pt(70, 10)}));
+  EXPECT_EQ(pressed.count(), 0);
+  right(73, 43);
+  EXPECT_EQ(e.points(), (std::vector<pt>{pt(10, 10), pt(70, 10)}));
+  EXPECT_EQ(pressed.count(), 1);
+  EXPECT_FALSE(green(v->grab().toImage(), 71, 41));
+  // Other buttons still add.
+  press(*v, 100, 100);
+  EXPECT_EQ(e.points().size(), 3u);
+}
+
 TEST(QvwrEditPoints, DestructionTakesTheFigureOut)
 {
   auto v = black_viewer_256();

@@ -292,6 +292,17 @@ TEST(QvwrViewer, EventsGoToTheActiveInteractionOnly)
   EXPECT_EQ(log[3], "top.double");
   EXPECT_EQ(log.size(), 4u);
 
+  // Tracking the mouse: a move with no button held reaches the signal only.
+  log.clear();
+  v->setMouseTracking(true);
+  QMouseEvent hover(QEvent::MouseMove, QPointF(20, 30), QPointF(20, 30), Qt::NoButton,
+                    Qt::NoButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(v.get(), &hover);
+  QCoreApplication::sendEvent(v.get(), &move);
+  EXPECT_EQ(moved.count(), 3);
+  EXPECT_EQ(log, (std::vector<std::string>{"top.move"}));
+  v->setMouseTracking(false);
+
   log.clear();
   top.accept_keys = true;
   QKeyEvent key2(QEvent::KeyPress, Qt::Key_B, Qt::NoModifier);
