@@ -1,17 +1,32 @@
 #include <app/tessaly.h>
 
+#include <algorithm>
+#include <cmath>
+#include <QAction>
 #include <QApplication>
 #include <QBoxLayout>
 #include <QCheckBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QIcon>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QPalette>
 #include <QPushButton>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QTimer>
+#include <QToolTip>
+#include <QUrl>
+#include <app/tessaly_edit_command.h>
 #include <app/tessaly_snake.h>
 #include <qvwr/qvwr_viewer.h>
 #include <vgl/vgl_box_2d.h>
@@ -39,6 +54,16 @@ QPushButton* fixed_button(const QString& text, const QString& tip, QWidget* pare
   return b;
 }
 
+// Every name the image loader reads, then anything (the loader goes by a
+// file's first bytes, not its name).
+const char* const image_filter =
+  "Images (*.png *.jpg *.jpeg *.jpe *.jfif *.tif *.tiff *.bmp *.dib *.pbm *.pgm *.ppm *.pnm"
+  " *.ras *.sun *.sgi *.rgb *.rgba *.bw *.xv *.viff *.ntf *.nitf *.jp2 *.j2k *.j2c *.jpc"
+  " *.jpf *.jpx *.mit);;All files (*)";
+
+// A wheel notch's zoom factor, which the zoom keys share.
+const double zoom_step = 1.25;
+
 QSlider* mid_slider(QWidget* parent)
 {
   auto* s = new QSlider(Qt::Horizontal, parent);
@@ -58,15 +83,14 @@ tessaly::tessaly(QWidget* parent, const char* name)
   auto* top = new QVBoxLayout(this);
   top->setContentsMargins(0, 0, 0, 0);
 
-  // The menu bar owns its menus; the ampersands give Alt+F and Alt+H, and
-  // the items have no shortcuts of their own.
+  setWindowTitle(tr("tessaly"));
+  // A long session keeps the last thousand steps, not every one.
+  undo_stack_.setUndoLimit(1000);
+  setWindowIcon(QIcon(QStringLiteral(":/tessaly/tessaly.png")));
+  setAcceptDrops(true);
+
   auto* bar = new QMenuBar(this);
-  QMenu* file = bar->addMenu(tr("&File"));
-  file->addAction(tr("Load Image"), this, qOverload<>(&tessaly::load_image));
-  file->addAction(tr("Clear"), this, &tessaly::clear);
-  file->addAction(tr("Quit"), qApp, &QCoreApplication::quit);
-  QMenu* help = bar->addMenu(tr("&Help"));
-  help->addAction(tr("About..."), this, &tessaly::slotHelpAbout);
+  build_menus(bar);
   top->setMenuBar(bar);
 
   auto* row1 = new QHBoxLayout;
@@ -97,6 +121,7 @@ tessaly::tessaly(QWidget* parent, const char* name)
   row2->addWidget(wt_slider);
   row2->addWidget(new QLabel(tr("All External"), this));
   connect(wt_slider, &QSlider::valueChanged, this, &tessaly::set_image_wt);
+  follow_slider(wt_slider);
 
   auto* row3 = new QHBoxLayout;
   top->addLayout(row3, 0);
@@ -106,6 +131,7 @@ tessaly::tessaly(QWidget* parent, const char* name)
   row3->addWidget(k_slider);
   row3->addWidget(new QLabel(tr("Very smooth"), this));
   connect(k_slider, &QSlider::valueChanged, this, &tessaly::set_smooth_k);
+  follow_slider(k_slider);
 
   q_viewer_ = new qvwr_viewer(this, "qvwr_viewer");
   QPalette pal = q_viewer_->palette();
@@ -116,12 +142,98 @@ tessaly::tessaly(QWidget* parent, const char* name)
   q_viewer_->setMouseZoom(true);
   top->addWidget(q_viewer_, 0, Qt::Alignment());
 
+  // Under the viewer: the cursor's pixel, the zoom, the size, the points.
+  status_ = new QLabel(this);
+  status_->setObjectName("status_line");
+  status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+  status_->setContentsMargins(4, 1, 4, 1);
+  top->addWidget(status_, 0);
+  q_viewer_->setMouseTracking(true);
+  q_viewer_->installEventFilter(this);
+
   build_start_image();
 
-  // Clicks place points at once; the snake is drawn above the image.
+  // Clicks place points at once; the snake is drawn above the image, and
+  // the points above the snake.  The right button removes a point.
   q_viewer_->append(edit_points_);
   q_viewer_->append(fg_shape_);
   fg_shape_.setColor(Qt::red);
+  // One logical pixel, so as many device pixels as the screen's ratio.
+  fg_shape_.setLineWidth(1);
+  edit_points_.attachPointsFigure();
+  edit_points_.setRemoveButton(Qt::RightButton);
+  connect(q_viewer_, &qvwr_viewer::emitMousePressEvent, this, &tessaly::note_press);
+  connect(&edit_points_, &qvwr_edit_points::mousePressed, this,
+          [this] { picked_ = edit_points_.currentIndex(); });
+  connect(&edit_points_, &qvwr_edit_points::mouseReleased, this, &tessaly::note_release);
+  update_status();
+}
+
+void tessaly::build_menus(QMenuBar* bar)
+{
+  // The first items keep their order; each menu gains its new items.
+  QMenu* file = bar->addMenu(tr("&File"));
+  QAction* load = file->addAction(tr("Load Image"), this, qOverload<>(&tessaly::load_image));
+  load->setShortcut(QKeySequence::Open);
+  file->addSeparator();
+  file->addAction(tr("Clear"), this, &tessaly::clear);
+  file->addSeparator();
+  QAction* quit = file->addAction(tr("Quit"), qApp, &QCoreApplication::quit);
+  quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+  QMenu* edit = bar->addMenu(tr("&Edit"));
+  QAction* undo = undo_stack_.createUndoAction(edit, tr("Undo"));
+  undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+  QAction* redo = undo_stack_.createRedoAction(edit, tr("Redo"));
+  redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+  edit->addAction(undo);
+  edit->addAction(redo);
+  edit->addSeparator();
+  QAction* del = edit->addAction(tr("Delete Point"), this, &tessaly::delete_point);
+  del->setShortcuts({QKeySequence(Qt::Key_Delete), QKeySequence(Qt::Key_Backspace)});
+
+  QMenu* view = bar->addMenu(tr("&View"));
+  QAction* in = view->addAction(tr("Zoom In"), this, [this] { zoom_by(zoom_step); });
+  in->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+  QAction* out = view->addAction(tr("Zoom Out"), this, [this] { zoom_by(1.0 / zoom_step); });
+  out->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
+  QAction* whole = view->addAction(tr("Whole Image"), this, [this] {
+    q_viewer_->unZoom();
+    update_status();
+  });
+  whole->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+
+  QMenu* help = bar->addMenu(tr("&Help"));
+  QAction* about = help->addAction(tr("About..."), this, &tessaly::slotHelpAbout);
+  about->setShortcut(QKeySequence(Qt::Key_F1));
+
+  // No menu item runs the snake; the key works anywhere in the window.
+  auto* run = new QAction(tr("Run Snake"), this);
+  run->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+  connect(run, &QAction::triggered, this, &tessaly::search);
+  addAction(run);
+}
+
+void tessaly::follow_slider(QSlider* s)
+{
+  // The value, 0..100, in the tool tip, shown beside the handle while it moves.
+  auto show = [s](int v) {
+    const QString text = QString::number(v);
+    s->setToolTip(text);
+    if (!s->isSliderDown() && !s->hasFocus())
+      return;
+    QStyleOptionSlider opt;
+    opt.initFrom(s);
+    opt.orientation = s->orientation();
+    opt.minimum = s->minimum();
+    opt.maximum = s->maximum();
+    opt.sliderPosition = s->sliderPosition();
+    opt.sliderValue = v;
+    const QRect handle = s->style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, s);
+    QToolTip::showText(s->mapToGlobal(handle.topRight()), text, s);
+  };
+  connect(s, &QSlider::valueChanged, this, show);
+  s->setToolTip(QString::number(s->value()));
 }
 
 tessaly::~tessaly()
@@ -141,7 +253,7 @@ void tessaly::slotHelpAbout()
 void tessaly::load_image()
 {
   const QString name =
-    QFileDialog::getOpenFileName(nullptr, QString(), QString(), QStringLiteral("*.*"));
+    QFileDialog::getOpenFileName(this, tr("Load Image"), image_folder_, tr(image_filter));
   if (name.isEmpty())
     return;
   // The file system's own encoding, so that any name the dialog offers opens.
@@ -158,19 +270,41 @@ void tessaly::load_image(const char* path)
   const unsigned np = image.nplanes();
   if (image.ni() > 0 && image.nj() > 0 && np >= 1 && np <= 4) {
     set_image(image);
+    image_path_ = path;
+    const QFileInfo file(QFile::decodeName(path));
+    image_folder_ = file.absolutePath();
+    setWindowTitle(file.fileName() + QStringLiteral(" \u2014 ") + tr("tessaly"));
     return;
   }
   QMessageBox::information(nullptr, tr("Load Error"), tr("Unable to load image"));
+}
+
+void tessaly::dragEnterEvent(QDragEnterEvent* e)
+{
+  for (const QUrl& url : e->mimeData()->urls())
+    if (url.isLocalFile()) {
+      e->acceptProposedAction();
+      return;
+    }
+}
+
+void tessaly::dropEvent(QDropEvent* e)
+{
+  for (const QUrl& url : e->mimeData()->urls())
+    if (url.isLocalFile()) {
+      e->acceptProposedAction();
+      load_image(QFile::encodeName(url.toLocalFile()).constData());
+      return;
+    }
 }
 
 // ---- snake run control
 
 void tessaly::clear()
 {
-  edit_points_.clear();
-  parts_.setOneToOne(0);
-  snake_pts_.clear();
-  fg_shape_.set(snake_pts_, parts_);
+  const std::vector<vgl_point_2d<double>> points = edit_points_.points(), curve = snake_pts_;
+  show_edit({}, {});
+  push_edit(tr("Clear"), points, curve);
 }
 
 void tessaly::set_to_select_points()
@@ -210,6 +344,7 @@ void tessaly::search()
                              tr("Click at least 3 points to define the snake start."));
     return;
   }
+  const std::vector<vgl_point_2d<double>> points_before = edit_points_.points(), curve_before = snake_pts_;
 
   snake_run_settings settings;
   settings.spacing = point_spacing_;
@@ -232,6 +367,128 @@ void tessaly::search()
               q_viewer_->release();
               q_viewer_->refresh();
             });
+  push_edit(tr("Run Snake"), points_before, curve_before);
+}
+
+// ---- undo
+
+void tessaly::show_edit(const std::vector<vgl_point_2d<double>>& points,
+                        const std::vector<vgl_point_2d<double>>& curve)
+{
+  q_viewer_->lock();
+  edit_points_.set_points(points);
+  snake_pts_ = curve;
+  parts_.setOneToOne(int(snake_pts_.size()));
+  fg_shape_.set(snake_pts_, parts_);
+  q_viewer_->release();
+  // The pick belonged to the list just replaced.
+  picked_ = -1;
+  update_status();
+}
+
+void tessaly::push_edit(const QString& text, const std::vector<vgl_point_2d<double>>& points_before,
+                        const std::vector<vgl_point_2d<double>>& curve_before)
+{
+  if (points_before == edit_points_.points() && curve_before == snake_pts_)
+    return;
+  undo_stack_.push(new tessaly_edit_command(*this, text, points_before, curve_before,
+                                            edit_points_.points(), snake_pts_));
+}
+
+void tessaly::note_press()
+{
+  press_points_ = edit_points_.points();
+}
+
+void tessaly::note_release()
+{
+  const std::size_t before = press_points_.size(), now = edit_points_.points().size();
+  const QString text = now > before ? tr("Add Point") : now < before ? tr("Delete Point") : tr("Move Point");
+  const int picked = edit_points_.currentIndex();
+  push_edit(text, press_points_, snake_pts_);
+  picked_ = now < before ? -1 : picked;
+  update_status();
+}
+
+void tessaly::delete_point()
+{
+  const std::vector<vgl_point_2d<double>> before = edit_points_.points();
+  if (picked_ < 0 || picked_ >= int(before.size()))
+    return;
+  std::vector<vgl_point_2d<double>> after = before;
+  after.erase(after.begin() + picked_);
+  show_edit(after, snake_pts_);
+  push_edit(tr("Delete Point"), before, snake_pts_);
+}
+
+// ---- view and status line
+
+void tessaly::zoom_by(double factor)
+{
+  q_viewer_->zoomAbout(QPointF(0.5 * q_viewer_->width(), 0.5 * q_viewer_->height()), factor);
+  update_status();
+}
+
+bool tessaly::eventFilter(QObject* watched, QEvent* e)
+{
+  if (watched == q_viewer_) {
+    switch (e->type()) {
+      case QEvent::MouseMove:
+        cursor_ = static_cast<QMouseEvent*>(e)->position().toPoint();
+        cursor_in_ = true;
+        queue_status();
+        break;
+      case QEvent::Leave:
+        cursor_in_ = false;
+        queue_status();
+        break;
+      case QEvent::Wheel:
+      case QEvent::Resize:
+      case QEvent::MouseButtonDblClick:
+        // The viewer handles these after this filter: read it afterwards.
+        queue_status();
+        break;
+      default:
+        break;
+    }
+  }
+  return QWidget::eventFilter(watched, e);
+}
+
+void tessaly::queue_status()
+{
+  if (status_queued_)
+    return;
+  status_queued_ = true;
+  QTimer::singleShot(0, this, [this] { update_status(); });
+}
+
+void tessaly::update_status()
+{
+  status_queued_ = false;
+  if (!status_ || !q_viewer_)
+    return;
+  QStringList parts;
+  const vil_image_view<vxl_byte>& im = image_.image();
+  if (cursor_in_) {
+    // Image pixel (i, j) is centred on world point (i, j).
+    const vgl_point_2d<double> w = q_viewer_->displayToWorld()(cursor_.x(), cursor_.y());
+    const double fi = std::floor(w.x() + 0.5), fj = std::floor(w.y() + 0.5);
+    if (fi >= 0 && fj >= 0 && fi < im.ni() && fj < im.nj()) {
+      const unsigned i = unsigned(fi), j = unsigned(fj);
+      QString value = QString::number(im(i, j, 0));
+      if (im.nplanes() >= 3)
+        value = QStringLiteral("%1, %2, %3").arg(im(i, j, 0)).arg(im(i, j, 1)).arg(im(i, j, 2));
+      parts << QStringLiteral("(%1, %2) %3 %4").arg(i).arg(j).arg(im.nplanes() >= 3 ? tr("RGB") : tr("grey"), value);
+    }
+  }
+  const vimt_transform_2d& w2d = q_viewer_->worldToDisplay();
+  const double zoom = w2d(1.0, 0.0).x() - w2d(0.0, 0.0).x();
+  parts << tr("zoom %1").arg(zoom, 0, 'g', 3);
+  parts << QStringLiteral("%1 \u00d7 %2").arg(im.ni()).arg(im.nj());
+  const int n = int(edit_points_.points().size());
+  parts << (n == 1 ? tr("1 point") : tr("%1 points").arg(n));
+  status_->setText(parts.join(QStringLiteral("   ")));
 }
 
 // ---- image and cost image
@@ -271,6 +528,7 @@ void tessaly::set_image(const vimt_image_2d_of<vxl_byte>& image)
   fg_image_.set(show_cost_image_ ? cost_display_ : image_);
   q_viewer_->unZoom();
   q_viewer_->release();
+  update_status();
 }
 
 void tessaly::compute_cost_image()
@@ -285,11 +543,13 @@ void tessaly::set_image_wt(int v)
 {
   // Acts from the next snake run; nothing on screen changes.
   image_wt_ = snake_weight_from_slider(v);
+  weight_pos_ = std::clamp(v, 0, snake_slider_max);
 }
 
 void tessaly::set_smooth_k(int v)
 {
   smooth_k_ = snake_smooth_k_from_slider(v);
+  smooth_pos_ = std::clamp(v, 0, snake_slider_max);
   compute_cost_image();
   if (show_cost_image_) fg_image_.set(cost_display_);
 }

@@ -2,7 +2,10 @@
 #define tessaly_h_
 // The main window: a menu, the controls that drive the snake and the viewer
 // that shows the image, the cost image and the snake.
+#include <string>
 #include <vector>
+#include <QString>
+#include <QUndoStack>
 #include <QWidget>
 #include <app/tessaly_snake.h>
 #include <qvwr/qvwr_edit_points.h>
@@ -14,6 +17,12 @@
 #include <vimt/vimt_image_2d_of.h>
 #include <vxl_config.h>
 
+class QDragEnterEvent;
+class QDropEvent;
+class QEvent;
+class QLabel;
+class QMenuBar;
+class QSlider;
 class qvwr_viewer;
 
 class tessaly : public QWidget
@@ -57,6 +66,16 @@ class tessaly : public QWidget
   const std::vector<vgl_point_2d<double>>& snake_pts() const { return snake_pts_; }
   double point_spacing() const { return point_spacing_; }
 
+  // ---- undo: one step per added, dragged or removed point, run, clear and
+  // load of points; loading an image is none and keeps the stack.
+  QUndoStack* undo_stack() { return &undo_stack_; }
+  // Shows points as the editable points and curve as the drawn snake, in
+  // one repaint; what an undo step restores.
+  void show_edit(const std::vector<vgl_point_2d<double>>& points,
+                 const std::vector<vgl_point_2d<double>>& curve);
+  // Removes the point picked or added last (Delete, Backspace), if any.
+  void delete_point();
+
  public slots:
   // Two boxes in turn: the program's own About box, then Qt's.
   void slotHelpAbout();
@@ -79,7 +98,35 @@ class tessaly : public QWidget
   void search();
   void set_show_cost_image(bool on);
 
+ protected:
+  // A local file dropped on the window is loaded (the first of several).
+  void dragEnterEvent(QDragEnterEvent* e) override;
+  void dropEvent(QDropEvent* e) override;
+  // Follows the cursor over the viewer for the status line.
+  bool eventFilter(QObject* watched, QEvent* e) override;
+
  private:
+  // Menus, their keys and the keys without a menu item.
+  void build_menus(QMenuBar* bar);
+  // The sliders' tool tips show their values while they move.
+  void follow_slider(QSlider* s);
+  // A box naming the file and the reason.
+  void tell_failure(const QString& caption, const QString& text, const QString& path,
+                    const std::string& why, QWidget* parent);
+  // Folder the file dialogs for points and pictures start in.
+  QString work_folder() const;
+  // Pushes one undo step from before to what is shown now, if that differs.
+  void push_edit(const QString& text, const std::vector<vgl_point_2d<double>>& points_before,
+                 const std::vector<vgl_point_2d<double>>& curve_before);
+  // Mouse edits: the points at the press, and one step at the release.
+  void note_press();
+  void note_release();
+  // Zooms about the viewer's centre, as a wheel notch does at the cursor.
+  void zoom_by(double factor);
+  // The status line now; queued when the viewer has yet to take an event.
+  void update_status();
+  void queue_status();
+
   // Image figure, start image and its cost image (end of construction).
   void build_start_image();
   // Makes pts, a freshly resampled curve, the editable points, the snake and
@@ -122,6 +169,27 @@ class tessaly : public QWidget
   double image_wt_{0.5};
   // Exponential filter factor, 0.5 + v/201 from the smoothing slider.
   double smooth_k_{snake_start_smooth_k};
+
+  // ---- the work kept around the snake
+  QUndoStack undo_stack_;
+  // The points when the mouse button went down, for the step at release.
+  std::vector<vgl_point_2d<double>> press_points_;
+  // Index of the point picked or added last; -1 after any other change.
+  int picked_{-1};
+  // The loaded image's path as given (empty for the start image) and the
+  // folders the dialogs start in.
+  std::string image_path_;
+  QString image_folder_;
+  QString work_folder_;
+  // Slider positions for the saved settings; smooth -1 until moved.
+  int weight_pos_{50};
+  int smooth_pos_{-1};
+  // Child widget under the viewer; Qt deletes it with the window.
+  QLabel* status_{nullptr};
+  // Cursor over the viewer (widget pixels), when it is there.
+  QPoint cursor_;
+  bool cursor_in_{false};
+  bool status_queued_{false};
 };
 
 #endif

@@ -19,6 +19,7 @@
 #include <openjpeg.h>
 #include <app/tessaly.h>
 #include <qvwr/qvwr_viewer.h>
+#include "support/dialog_closer.h"
 
 namespace
 {
@@ -186,24 +187,6 @@ bool write_file(const std::string& path, const bytes& b)
   return bool(out);
 }
 
-// Closes any message box that comes up while it lives and notes its caption.
-struct box_closer
-{
-  QTimer timer;
-  QStringList titles;
-  box_closer()
-  {
-    timer.setInterval(10);
-    QObject::connect(&timer, &QTimer::timeout, [this] {
-      for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
-          titles.push_back(box->windowTitle());
-          box->done(0);
-        }
-    });
-    timer.start();
-  }
-};
 }  // namespace
 
 TEST(TessalyMoreFormats, EachFormatShowsAndItsCostImageFollows)
@@ -232,7 +215,7 @@ TEST(TessalyMoreFormats, EachFormatShowsAndItsCostImageFollows)
   w.setGeometry(100, 100, 300, 300);
   w.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-  box_closer closer;
+  dialog_closer closer;
   for (const file& f : files) {
     SCOPED_TRACE(f.name);
     const vxl_byte* before = w.image().image().top_left_ptr();

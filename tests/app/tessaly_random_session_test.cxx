@@ -36,6 +36,7 @@
 #include <vil/vil_image_view.h>
 #include <vil/vil_save.h>
 #include "../../fuzz/image_bombs.h"
+#include "support/dialog_closer.h"
 #include "test_data.h"
 
 namespace
@@ -43,30 +44,6 @@ namespace
 const int session_events = 20000;
 const unsigned session_seed = 20261208;
 const QString unable_to_load = "Unable to load image";
-
-// Closes every dialog that comes up, noting its text.
-class dialog_closer
-{
- public:
-  dialog_closer()
-  {
-    timer_.setInterval(5);
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-      for (QWidget* w : QApplication::topLevelWidgets()) {
-        auto* d = qobject_cast<QDialog*>(w);
-        if (!d || !d->isVisible()) continue;
-        auto* box = qobject_cast<QMessageBox*>(d);
-        texts.push_back(box ? box->text() : d->windowTitle());
-        d->done(0);
-      }
-    });
-    timer_.start();
-  }
-  QStringList texts;
-
- private:
-  QTimer timer_;
-};
 
 // Draws nothing, counts the repaints that reach it.  On top of the other
 // figures and never opaque, so every repaint of its area draws it.

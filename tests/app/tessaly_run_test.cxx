@@ -11,6 +11,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QImage>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -26,6 +27,7 @@
 #include <app/tessaly_snake.h>
 #include <qvwr/qvwr_viewer.h>
 #include <test_data.h>
+#include "support/dialog_closer.h"
 #include "support/shown_window.h"
 #include "support/tessaly_snake_cli.h"
 #include <vil/vil_load.h>
@@ -35,78 +37,6 @@ namespace
 {
 using point = vgl_point_2d<double>;
 using point_list = std::vector<point>;
-
-// Closes every dialog that comes up while it lives and notes its caption,
-// text and parent.  A file dialog is answered with `choose` (cancelled when
-// that is empty).
-class dialog_closer
-{
- public:
-  explicit dialog_closer(const QString& choose = QString())
-  {
-    timer_.setInterval(10);
-    QObject::connect(&timer_, &QTimer::timeout, [this, choose] {
-      for (QWidget* w : QApplication::topLevelWidgets()) {
-        auto* d = qobject_cast<QDialog*>(w);
-        if (!d || !d->isVisible())
-          continue;
-        titles.push_back(d->windowTitle());
-        auto* box = qobject_cast<QMessageBox*>(d);
-        texts.push_back(box ? box->text() : QString());
-        parents.push_back(d->parentWidget());
-        auto* fd = qobject_cast<QFileDialog*>(d);
-        if (fd) {
-          filters = fd->nameFilters();
-          // A dialog that will not take the name is cancelled after a
-          // second, so the test fails instead of hanging.
-          if (!choose.isEmpty() && ++answer_tries_ < 100) {
-            // Typed as a user would: selectFile() leaves the name field
-            // alone while it has the focus.
-            fd->selectFile(choose);
-            if (auto* name = fd->findChild<QLineEdit*>("fileNameEdit"))
-              name->setText(choose);
-            QMetaObject::invokeMethod(fd, "accept");
-            continue;
-          }
-        }
-        d->done(0);
-      }
-    });
-    timer_.start();
-  }
-
-  QStringList titles;
-  QStringList texts;
-  QStringList filters;
-  std::vector<QWidget*> parents;
-
- private:
-  QTimer timer_;
-  int answer_tries_{0};
-};
-
-void drag(tessaly& w, const point& from, const point& to)
-{
-  qvwr_viewer* v = w.q_viewer();
-  QTest::mousePress(v, Qt::LeftButton, Qt::NoModifier, to_display(w, from));
-  const QPoint at = to_display(w, to);
-  QTest::mouseMove(v, at);
-  QTest::mouseRelease(v, Qt::LeftButton, Qt::NoModifier, at);
-}
-
-void press_run(tessaly& w)
-{
-  auto* run = w.findChild<QPushButton*>("run_button");
-  ASSERT_NE(run, nullptr);
-  QTest::mouseClick(run, Qt::LeftButton);
-}
-
-void click_around_disc(tessaly& w)
-{
-  click(w, point(170, 70));
-  click(w, point(230, 160));
-  click(w, point(120, 170));
-}
 
 // Distance from the outline of the start image's disc (centre (170, 125),
 // radius 40).
@@ -125,8 +55,6 @@ int count_colour(const QImage& im, const std::function<bool(QRgb)>& pred)
       n += pred(im.pixel(x, y)) ? 1 : 0;
   return n;
 }
-
-QImage grab(tessaly& w) { return w.q_viewer()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
 // What one press of "Run Snake" computes from `start` on the window's cost.
 point_list reference_run(point_list start, const tessaly& w)
@@ -231,29 +159,6 @@ std::string rgb_tiff(const vil_image_view<vxl_byte>& im)
 }
 
 // What a refused load must leave as it was.
-struct window_state
-{
-  explicit window_state(tessaly& w)
-    : pixels(w.image().image().top_left_ptr()), ni(w.image().ni()), max_cost(w.max_cost()),
-      points(w.edit_points().points()), snake(w.snake_pts()), shot(grab(w))
-  {
-  }
-  const vxl_byte* pixels;
-  unsigned ni;
-  float max_cost;
-  point_list points, snake;
-  QImage shot;
-};
-
-void expect_unchanged(tessaly& w, const window_state& s)
-{
-  EXPECT_EQ(w.image().image().top_left_ptr(), s.pixels);
-  EXPECT_EQ(w.image().ni(), s.ni);
-  EXPECT_EQ(w.max_cost(), s.max_cost);
-  EXPECT_EQ(w.edit_points().points(), s.points);
-  EXPECT_EQ(w.snake_pts(), s.snake);
-  EXPECT_TRUE(grab(w) == s.shot);
-}
 } // namespace
 
 TEST(TessalyRun, ThreeClicksAroundTheDiscEndOnItsOutline)
@@ -348,6 +253,9 @@ TEST(TessalyRun, TwoClicksGiveTheBoxAndNothingElse)
 TEST(TessalyRun, ClearRemovesCurveAndPointsThenRunShowsTheBox)
 {
   auto w = shown_window();
+  // Large enough for the red curve to show between the green points.
+  w->resize(500, 500);
+  QCoreApplication::processEvents();
   const QImage empty = grab(*w);
   click_around_disc(*w);
   press_run(*w);
@@ -636,7 +544,7 @@ TEST(TessalyRun, UnusableFilesGiveUnableToLoadImageAndChangeNothing)
   EXPECT_EQ(w->image().ni(), 64u);
 }
 
-TEST(TessalyRun, FileDialogCancelledOrAnswered)
+TEST(TessalyRun, LoadImageDialogAndTitle)
 {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
@@ -645,14 +553,22 @@ TEST(TessalyRun, FileDialogCancelledOrAnswered)
   ASSERT_TRUE(vil_save(disc_image(1, std::vector<vxl_byte>{200}.data()), QFile::encodeName(good).constData()));
 
   auto w = shown_window();
+  EXPECT_EQ(w->windowTitle(), QString("tessaly"));
   click_around_disc(*w);
   const window_state before(*w);
   {
     dialog_closer closer;
     w->load_image();
     ASSERT_EQ(closer.titles.size(), 1);
-    EXPECT_EQ(closer.parents, std::vector<QWidget*>{nullptr});
-    EXPECT_EQ(closer.filters, QStringList{"*.*"});
+    EXPECT_EQ(closer.parents, std::vector<QWidget*>{w.get()});
+    // Images first, taking every name vil_save gives (in any case), then anything.
+    ASSERT_EQ(closer.filters.size(), 2);
+    const QString images = closer.filters[0];
+    EXPECT_TRUE(images.startsWith("Images (") && images.endsWith(")")) << images.toStdString();
+    const QStringList globs = images.mid(8, images.size() - 9).split(' ');
+    for (const char* name : {"a.png", "a.jpg", "a.JPEG", "a.tif", "a.tiff", "a.bmp", "a.pbm", "a.pgm", "a.ppm", "a.pnm"})
+      EXPECT_TRUE(QDir::match(globs, name)) << name;
+    EXPECT_EQ(closer.filters[1], QString("All files (*)"));
     expect_unchanged(*w, before);
   }
   {
@@ -661,7 +577,12 @@ TEST(TessalyRun, FileDialogCancelledOrAnswered)
     EXPECT_EQ(closer.titles.size(), 1); // the file dialog only, no error box
     EXPECT_EQ(w->image().ni(), 320u);
     EXPECT_EQ(w->edit_points().points(), before.points);
+    EXPECT_EQ(w->windowTitle(), QFileInfo(good).fileName() + QString::fromUtf8(" \xe2\x80\x94 tessaly"));
   }
+  // The next dialog starts in that image's folder.
+  dialog_closer closer;
+  w->load_image();
+  EXPECT_EQ(closer.folders, QStringList{QDir(dir.path()).absolutePath()});
 }
 
 TEST(TessalyRun, EveryTestImageLoadsOrIsRefusedWithTheBox)

@@ -20,41 +20,11 @@
 #include <qvwr/qvwr_interaction.h>
 #include <qvwr/qvwr_viewer.h>
 #include <vimt/vimt_transform_2d.h>
+#include "support/dialog_closer.h"
 #include "support/shown_window.h"
 
 namespace
 {
-// Closes every dialog that comes up while it lives, noting its caption and
-// text, so that a modal box never blocks a test.
-class dialog_closer
-{
- public:
-  dialog_closer()
-  {
-    timer_.setInterval(10);
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-      for (QWidget* w : QApplication::topLevelWidgets()) {
-        auto* d = qobject_cast<QDialog*>(w);
-        if (!d || !d->isVisible())
-          continue;
-        titles.push_back(d->windowTitle());
-        auto* box = qobject_cast<QMessageBox*>(d);
-        texts.push_back(box ? box->text() : QString());
-        parents.push_back(d->parentWidget());
-        d->done(0);
-      }
-    });
-    timer_.start();
-  }
-
-  QStringList titles;
-  QStringList texts;
-  std::vector<QWidget*> parents;
-
- private:
-  QTimer timer_;
-};
-
 QAction* menu_item(tessaly& w, const QString& menu, const QString& item)
 {
   auto* bar = w.findChild<QMenuBar*>();
@@ -97,7 +67,11 @@ TEST(TessalyWindow, FrameGeometryAndGround)
   QSlider* k = slider(*w, "smooth_k_slider");
   ASSERT_NE(k, nullptr);
   EXPECT_GT(v->geometry().top(), k->geometry().bottom());
-  EXPECT_EQ(v->geometry().bottom(), 299);
+  // The status line sits under it, at the bottom.
+  auto* status = w->findChild<QLabel*>("status_line");
+  ASSERT_NE(status, nullptr);
+  EXPECT_LT(v->geometry().bottom(), status->geometry().top());
+  EXPECT_EQ(status->geometry().bottom(), 299);
   EXPECT_EQ(v->width(), 300);
   EXPECT_GT(v->height(), 100);
 
@@ -116,8 +90,9 @@ TEST(TessalyWindow, LayoutControlsAndValues)
   ASSERT_NE(top, nullptr);
   EXPECT_EQ(top->contentsMargins(), QMargins(0, 0, 0, 0));
   ASSERT_NE(qobject_cast<QMenuBar*>(top->menuBar()), nullptr);
-  ASSERT_EQ(top->count(), 4);
+  ASSERT_EQ(top->count(), 5);
   EXPECT_EQ(top->itemAt(3)->widget(), w->q_viewer());
+  EXPECT_EQ(top->itemAt(4)->widget(), w->findChild<QLabel*>("status_line"));
 
   // Row 1: "Clear", "Run Snake", "Cost Image", then a stretch.
   QLayout* row1 = top->itemAt(0)->layout();
@@ -171,26 +146,23 @@ TEST(TessalyWindow, LayoutControlsAndValues)
   EXPECT_EQ(w->q_viewer()->width(), 700);
 }
 
-TEST(TessalyWindow, MenusHaveNoShortcutsButTheirMnemonics)
+TEST(TessalyWindow, MenusKeepTheirItemsInOrder)
 {
   auto w = shown_window();
   auto* bar = w->findChild<QMenuBar*>();
   ASSERT_NE(bar, nullptr);
-  const QList<QAction*> menus = bar->actions();
-  ASSERT_EQ(menus.size(), 2);
-  EXPECT_EQ(menus[0]->text(), QString("&File"));
-  EXPECT_EQ(menus[1]->text(), QString("&Help"));
-  QStringList file_items, help_items;
-  for (QAction* a : menus[0]->menu()->actions()) {
-    file_items << a->text();
-    EXPECT_TRUE(a->shortcut().isEmpty()) << a->text().toStdString();
-  }
-  for (QAction* a : menus[1]->menu()->actions()) {
-    help_items << a->text();
-    EXPECT_TRUE(a->shortcut().isEmpty()) << a->text().toStdString();
-  }
-  EXPECT_EQ(file_items, (QStringList{"Load Image", "Clear", "Quit"}));
-  EXPECT_EQ(help_items, (QStringList{"About..."}));
+  QStringList menus;
+  for (QAction* m : bar->actions())
+    menus << m->text();
+  EXPECT_EQ(menus, (QStringList{"&File", "&Edit", "&View", "&Help"}));
+  // The first items keep their order among the new ones.
+  const QList<QAction*> file = bar->actions()[0]->menu()->actions();
+  QStringList old_items;
+  for (QAction* a : file)
+    if (a->text() == "Load Image" || a->text() == "Clear" || a->text() == "Quit")
+      old_items << a->text();
+  EXPECT_EQ(old_items, (QStringList{"Load Image", "Clear", "Quit"}));
+  EXPECT_EQ(bar->actions()[3]->menu()->actions().value(0)->text(), QString("About..."));
 }
 
 TEST(TessalyWindow, SlotTableInOrderAndInvocableByName)

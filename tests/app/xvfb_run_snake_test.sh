@@ -22,17 +22,18 @@ pixels() {
 
 # Where the start image is drawn, as "x0 y0 x1 y1" in window pixels: the
 # box of its dark ground (grey 30) inside the viewer, whose own ground is
-# dark green (text anti-aliasing elsewhere can give grey 30 too).
+# dark green (text anti-aliasing above and below can give grey 30 too).
 image_box() {
   pixels >"$tmp/pixels" || return 1
   awk 'NR == FNR {
       if ($3 == 10 && $4 == 100 && $5 == 10) {
-        if (g++ == 0) top = $2
+        if (g++ == 0) top = bottom = $2
         if ($2 < top) top = $2
+        if ($2 > bottom) bottom = $2
       }
       next
     }
-    g && $2 >= top && $3 == 30 && $4 == 30 && $5 == 30 {
+    g && $2 >= top && $2 <= bottom && $3 == 30 && $4 == 30 && $5 == 30 {
       if (n++ == 0) { x0 = x1 = $1; y0 = y1 = $2 }
       if ($1 < x0) x0 = $1; if ($1 > x1) x1 = $1
       if ($2 < y0) y0 = $2; if ($2 > y1) y1 = $2
