@@ -10,6 +10,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QDir>
 #include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
@@ -20,18 +21,22 @@
 #include <QMouseEvent>
 #include <QPalette>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTimer>
 #include <QToolTip>
 #include <QUrl>
+#include <app/snake_image_file.h>
+#include <app/snake_overlay.h>
+#include <app/snake_points_file.h>
 #include <app/tessaly_edit_command.h>
 #include <app/tessaly_snake.h>
 #include <qvwr/qvwr_viewer.h>
 #include <vgl/vgl_box_2d.h>
 #include <vil/vil_convert.h>
-#include <vil/vil_load.h>
+#include <vil/vil_save.h>
 
 namespace
 {
@@ -60,6 +65,27 @@ const char* const image_filter =
   "Images (*.png *.jpg *.jpeg *.jpe *.jfif *.tif *.tiff *.bmp *.dib *.pbm *.pgm *.ppm *.pnm"
   " *.ras *.sun *.sgi *.rgb *.rgba *.bw *.xv *.viff *.ntf *.nitf *.jp2 *.j2k *.j2c *.jpc"
   " *.jpf *.jpx *.mit);;All files (*)";
+
+const char* const points_read_filter = "Points (*.csv *.bvl);;All files (*)";
+const char* const points_write_filter =
+  "CSV points (*.csv);;JSON (*.json);;SVG drawing (*.svg);;Point set record (*.bvl)";
+// What vil_save writes, by extension.
+const char* const picture_filter =
+  "PNG (*.png);;TIFF (*.tif *.tiff);;JPEG (*.jpg *.jpeg);;BMP (*.bmp);;PNM (*.pgm *.ppm *.pnm)";
+
+const char* const no_points = "there are no points to save: click points in the image, or load them, first";
+
+// A name typed without an extension takes the chosen filter's first one.
+QString with_extension(const QString& name, const QString& filter)
+{
+  if (name.isEmpty() || !QFileInfo(name).suffix().isEmpty())
+    return name;
+  const int star = filter.indexOf(QStringLiteral("*."));
+  if (star < 0)
+    return name;
+  const int end = filter.indexOf(QRegularExpression(QStringLiteral("[ )]")), star);
+  return name + filter.mid(star + 1, end < 0 ? -1 : end - star - 1);
+}
 
 // A wheel notch's zoom factor, which the zoom keys share.
 const double zoom_step = 1.25;
@@ -175,6 +201,12 @@ void tessaly::build_menus(QMenuBar* bar)
   QMenu* file = bar->addMenu(tr("&File"));
   QAction* load = file->addAction(tr("Load Image"), this, qOverload<>(&tessaly::load_image));
   load->setShortcut(QKeySequence::Open);
+  file->addAction(tr("Load Points\u2026"), this, &tessaly::load_points_from);
+  file->addSeparator();
+  QAction* save = file->addAction(tr("Save Snake As\u2026"), this, &tessaly::save_snake_as);
+  save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  QAction* exp = file->addAction(tr("Export Picture\u2026"), this, &tessaly::export_picture_as);
+  exp->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
   file->addSeparator();
   file->addAction(tr("Clear"), this, &tessaly::clear);
   file->addSeparator();
@@ -263,12 +295,8 @@ void tessaly::load_image()
 void tessaly::load_image(const char* path)
 {
   vimt_image_2d_of<vxl_byte> image;
-  // Assigning keeps 8-bit pixels only; anything else leaves the view empty.
-  if (path)
-    image.image() = vil_load(path);
-  // Grey, grey with alpha, colour or colour with alpha: what can be shown.
-  const unsigned np = image.nplanes();
-  if (image.ni() > 0 && image.nj() > 0 && np >= 1 && np <= 4) {
+  std::string why = "no file name given";
+  if (path && *path && snake_load_image(path, image.image(), why)) {
     set_image(image);
     image_path_ = path;
     const QFileInfo file(QFile::decodeName(path));
@@ -276,7 +304,143 @@ void tessaly::load_image(const char* path)
     setWindowTitle(file.fileName() + QStringLiteral(" \u2014 ") + tr("tessaly"));
     return;
   }
-  QMessageBox::information(nullptr, tr("Load Error"), tr("Unable to load image"));
+  tell_failure(tr("Load Error"), tr("Unable to load image"), path ? QFile::decodeName(path) : QString(),
+               why, nullptr);
+}
+
+void tessaly::tell_failure(const QString& caption, const QString& text, const QString& path,
+                           const std::string& why, QWidget* parent)
+{
+  QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok, parent);
+  const QString reason = QString::fromStdString(why);
+  box.setInformativeText(path.isEmpty() ? reason : path + QStringLiteral(": ") + reason);
+  box.exec();
+}
+
+// ---- files of points and pictures
+
+bool tessaly::save_snake(const char* path, std::string* why)
+{
+  std::string reason;
+  bool ok = false;
+  if (edit_points_.points().empty()) {
+    reason = no_points;
+  } else if (!path || !*path) {
+    reason = "no file name given";
+  } else {
+    snake_points_record r;
+    r.image = image_path_;
+    r.ni = image_.ni();
+    r.nj = image_.nj();
+    r.weight = weight_pos_;
+    r.smooth = smooth_pos_;
+    r.run.spacing = point_spacing_;
+    r.run.weight = image_wt_;
+    r.pts = edit_points_.points();
+    ok = write_snake_points(path, r, reason);
+  }
+  if (why)
+    *why = ok ? std::string() : reason;
+  return ok;
+}
+
+bool tessaly::export_picture(const char* path, std::string* why)
+{
+  std::string reason = "no file name given";
+  const vil_image_view<vxl_byte>& shown = show_cost_image_ ? cost_display_.image() : image_.image();
+  const bool ok = path && *path && vil_save(snake_overlay(shown, edit_points_.points()), path, &reason);
+  if (why)
+    *why = ok ? std::string() : reason;
+  return ok;
+}
+
+bool tessaly::load_points(const char* path, std::string* why)
+{
+  std::vector<vgl_point_2d<double>> pts;
+  std::string reason = "no file name given";
+  bool ok = path && *path && read_snake_points(path, pts, reason);
+  if (ok && pts.empty()) {
+    ok = false;
+    reason = "the file holds no points";
+  }
+  // Points far off the image (more than ten image sizes) are a wrong file,
+  // and would take the snake's arithmetic out of range.
+  const double ni = image_.ni(), nj = image_.nj();
+  for (std::size_t k = 0; ok && k < pts.size(); ++k) {
+    const double x = pts[k].x(), y = pts[k].y();
+    if (x < -10 * ni || x > 11 * ni || y < -10 * nj || y > 11 * nj) {
+      ok = false;
+      reason = "point " + std::to_string(k + 1) + " (" + snake_number(x) + ", " + snake_number(y) +
+               ") lies far outside the " + std::to_string(image_.ni()) + " x " +
+               std::to_string(image_.nj()) + " image";
+    }
+  }
+  if (ok) {
+    const std::vector<vgl_point_2d<double>> points = edit_points_.points(), curve = snake_pts_;
+    show_edit(pts, {});
+    push_edit(tr("Load Points"), points, curve);
+  }
+  if (why)
+    *why = ok ? std::string() : reason;
+  return ok;
+}
+
+QString tessaly::work_folder() const
+{
+  return work_folder_.isEmpty() ? image_folder_ : work_folder_;
+}
+
+void tessaly::load_points_from()
+{
+  const QString name =
+    QFileDialog::getOpenFileName(this, tr("Load Points"), work_folder(), tr(points_read_filter));
+  if (name.isEmpty())
+    return;
+  std::string why;
+  if (load_points(QFile::encodeName(name).constData(), &why))
+    work_folder_ = QFileInfo(name).absolutePath();
+  else
+    tell_failure(tr("Load Error"), tr("Unable to load points"), name, why, this);
+}
+
+void tessaly::save_snake_as()
+{
+  // Refused before a name is asked for.
+  if (edit_points_.points().empty()) {
+    tell_failure(tr("Save Error"), tr("Unable to save the snake"), QString(), no_points, this);
+    return;
+  }
+  const QString stem = image_path_.empty() ? QStringLiteral("snake")
+                                           : QFileInfo(QFile::decodeName(image_path_.c_str())).completeBaseName();
+  QString filter;
+  QString name = QFileDialog::getSaveFileName(this, tr("Save Snake As"), QDir(work_folder()).filePath(stem + ".csv"),
+                                              tr(points_write_filter), &filter);
+  name = with_extension(name, filter);
+  if (name.isEmpty())
+    return;
+  std::string why;
+  if (save_snake(QFile::encodeName(name).constData(), &why))
+    work_folder_ = QFileInfo(name).absolutePath();
+  else
+    tell_failure(tr("Save Error"), tr("Unable to save the snake"), name, why, this);
+}
+
+void tessaly::export_picture_as()
+{
+  const QString stem = image_path_.empty() ? QStringLiteral("snake")
+                                           : QFileInfo(QFile::decodeName(image_path_.c_str())).completeBaseName() +
+                                               QStringLiteral("-snake");
+  QString filter;
+  QString name = QFileDialog::getSaveFileName(this, tr("Export Picture"), QDir(work_folder()).filePath(stem + ".png"),
+                                              tr(picture_filter), &filter);
+  name = with_extension(name, filter);
+  if (name.isEmpty())
+    return;
+  std::string why;
+  if (export_picture(QFile::encodeName(name).constData(), &why))
+    work_folder_ = QFileInfo(name).absolutePath();
+  else
+    tell_failure(tr("Export Error"), tr("Unable to export the picture"), name, why, this);
 }
 
 void tessaly::dragEnterEvent(QDragEnterEvent* e)

@@ -66,6 +66,19 @@ class tessaly : public QWidget
   const std::vector<vgl_point_2d<double>>& snake_pts() const { return snake_pts_; }
   double point_spacing() const { return point_spacing_; }
 
+  // ---- files, for the menu items and for scripts.  Each returns false with
+  // the reason in why (plain words) and leaves files and state as they were.
+  // The point editor's points (after a run, the snake's) as .csv, .json,
+  // .svg or .bvl, as tessaly-snake -o writes them; refused with no points.
+  bool save_snake(const char* path, std::string* why = nullptr);
+  // The image (or the cost image while it is shown) at zoom 1 with the
+  // points drawn as a red closed curve and green discs, as tessaly-snake
+  // --overlay draws them, in any format vil_save writes.
+  bool export_picture(const char* path, std::string* why = nullptr);
+  // Points from a CSV or .bvl file become the point editor's, the start of
+  // the next run; the drawn curve goes.  One undo step.
+  bool load_points(const char* path, std::string* why = nullptr);
+
   // ---- undo: one step per added, dragged or removed point, run, clear and
   // load of points; loading an image is none and keeps the stack.
   QUndoStack* undo_stack() { return &undo_stack_; }
@@ -110,6 +123,10 @@ class tessaly : public QWidget
   void build_menus(QMenuBar* bar);
   // The sliders' tool tips show their values while they move.
   void follow_slider(QSlider* s);
+  // Dialogs of the menu items; a failure is shown with its reason.
+  void save_snake_as();
+  void export_picture_as();
+  void load_points_from();
   // A box naming the file and the reason.
   void tell_failure(const QString& caption, const QString& text, const QString& path,
                     const std::string& why, QWidget* parent);

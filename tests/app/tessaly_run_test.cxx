@@ -515,6 +515,14 @@ TEST(TessalyRun, UnusableFilesGiveUnableToLoadImageAndChangeNothing)
     EXPECT_EQ(closer.titles, QStringList{"Load Error"});
     EXPECT_EQ(closer.texts, QStringList{"Unable to load image"});
     EXPECT_EQ(closer.parents, std::vector<QWidget*>{nullptr});
+    // The file and the reason, in plain words.
+    ASSERT_EQ(closer.infos.size(), 1);
+    const QString said = closer.infos[0];
+    EXPECT_TRUE(said.startsWith(QString::fromStdString(path) + ": ")) << said.toStdString();
+    EXPECT_GT(said.size(), int(path.size()) + 8) << said.toStdString();
+    if (path.find("deep") != std::string::npos) {
+      EXPECT_TRUE(said.contains("16-bit pixels")) << said.toStdString();
+    }
     expect_unchanged(*w, before);
   }
 
