@@ -14,12 +14,6 @@ require_tools Xvfb xdotool import awk
 start_tessaly "$bin" 1024x768x24
 sleep 0.5
 
-# The window's pixels as "x y r g b" lines.
-pixels() {
-  import -window "$wid" -depth 8 "txt:$tmp/shot.txt" 2>>"$tmp/import.log" || return 1
-  awk -F'[,:() ]+' 'NR > 1 { print $1, $2, $3, $4, $5 }' "$tmp/shot.txt"
-}
-
 # Where the start image is drawn, as "x0 y0 x1 y1" in window pixels: the
 # box of its dark ground (grey 30) inside the viewer, whose own ground is
 # dark green (text anti-aliasing above and below can give grey 30 too).

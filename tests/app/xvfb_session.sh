@@ -1,6 +1,8 @@
 # Shared by the real-display tests: sourced, not run.
 #   require_tools TOOL...        exit 77 (skipped) when one is missing
-#   start_tessaly BIN WxHxD      a private Xvfb, then BIN on it; sets $wid
+#   start_tessaly BIN WxHxD [ARG...]
+#                                a private Xvfb, then BIN ARG... on it; sets $wid
+#   pixels                       the window's pixels as "x y r g b" lines
 # Sets up $tmp, fail, wait_for and the clean-up on exit.
 
 require_tools() {
@@ -47,6 +49,7 @@ find_window() {
 
 start_tessaly() {
   local bin=$1 screen=$2
+  shift 2
   # -displayfd lets the server pick a free display number, so parallel runs
   # do not collide.
   Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$tmp/display" 2>"$tmp/xvfb.log" &
@@ -55,7 +58,12 @@ start_tessaly() {
   export DISPLAY=":$(head -n 1 "$tmp/display")"
   export QT_QPA_PLATFORM=xcb
 
-  "$bin" >"$tmp/app.log" 2>&1 &
+  "$bin" "$@" >"$tmp/app.log" 2>&1 &
   app_pid=$!
   wait_for 150 find_window || fail "no tessaly window appeared on $DISPLAY"
+}
+
+pixels() {
+  import -window "$wid" -depth 8 "txt:$tmp/shot.txt" 2>>"$tmp/import.log" || return 1
+  awk -F'[,:() ]+' 'NR > 1 { print $1, $2, $3, $4, $5 }' "$tmp/shot.txt"
 }

@@ -15,12 +15,13 @@ eval "$geometry"
 [ "$X,$Y,$WIDTH,$HEIGHT" = "100,100,300,300" ] ||
   fail "window at $X,$Y with ${WIDTH}x$HEIGHT, expected 100,100 with 300x300"
 
-# Alt+F opens "&File" with its first item active; two steps down is "Quit".
+# Alt+F opens "&File" with its first item active; one step up wraps round
+# to the last, "Quit".
 xdotool windowfocus --sync "$wid" || fail "cannot focus the window"
 sleep 0.3
 xdotool key alt+f
 sleep 0.3
-xdotool key Down Down Return
+xdotool key Up Return
 
 exited() { ! kill -0 "$app_pid" 2>/dev/null; }
 wait_for 100 exited || fail "File -> Quit did not end tessaly"
