@@ -2,6 +2,7 @@
 #define vil_load_h_
 // Loading an image file into memory.
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vil/vil_image_view_base.h>
 
@@ -27,5 +28,19 @@ vil_image_view_base_sptr vil_load(const char* path, std::string* why);
 // before anything is allocated.  1 GiB unless set otherwise.
 void vil_load_set_max_bytes(std::size_t max_bytes);
 std::size_t vil_load_max_bytes();
+
+// (Not part of VXL.)  A check that every reader on this thread makes once it
+// knows the image's size (ni x nj x nplanes samples of bytes_per_sample
+// bytes, within the limit above) and before it allocates the pixels: for a
+// caller that budgets memory image by image, and may wait here for its
+// share.  False, with the reason in why, refuses the file with that reason.
+// A reader may ask more than once for one file; each answer stands for the
+// latest size.
+typedef std::function<bool(unsigned long long ni, unsigned long long nj, unsigned long long nplanes,
+                           unsigned bytes_per_sample, std::string& why)>
+  vil_load_size_check;
+// Sets this thread's check (an empty one for none); returns the one it
+// replaces, for the caller to put back.
+vil_load_size_check vil_load_set_size_check(vil_load_size_check check);
 
 #endif

@@ -1,6 +1,7 @@
 #include <vil/vil_load_support.h>
 
 #include <iostream>
+#include <utility>
 #include <sys/stat.h>
 #include <string>
 #include <vil/vil_load.h>
@@ -8,7 +9,14 @@
 namespace
 {
 thread_local std::string* redirected = nullptr;
+thread_local vil_load_size_check size_check;
 }  // namespace
+
+vil_load_size_check vil_load_set_size_check(vil_load_size_check check)
+{
+  std::swap(check, size_check);
+  return check;
+}
 
 std::string* vil_error_redirect(std::string* to)
 {
@@ -58,6 +66,11 @@ bool vil_load_size_ok(const char* path, unsigned long long ni, unsigned long lon
                                " bytes exceeds the limit of " +
                                std::to_string(vil_load_max_bytes()) + " bytes";
     vil_load_fail(path, reason.c_str());
+    return false;
+  }
+  std::string why;
+  if (size_check && !size_check(ni, nj, nplanes, bytes_per_sample, why)) {
+    vil_load_fail(path, why.c_str());
     return false;
   }
   return true;

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <cstdio>
+#include <new>
 #include <sys/mman.h>
 
 void vil_memory_chunk::free_aligned::operator()(void* p) const { std::free(p); }
@@ -35,10 +35,7 @@ vil_memory_chunk::vil_memory_chunk(std::size_t n, vil_pixel_format format, no_ab
 vil_memory_chunk::vil_memory_chunk(std::size_t n, vil_pixel_format format)
   : vil_memory_chunk(n, format, no_abort())
 {
-  if (!data_) {
-    std::fprintf(stderr, "vil_memory_chunk: out of memory allocating %zu bytes\n", n);
-    std::abort();
-  }
+  if (!data_) throw std::bad_alloc();
 }
 
 std::shared_ptr<vil_memory_chunk> vil_memory_chunk::try_create(std::size_t n,

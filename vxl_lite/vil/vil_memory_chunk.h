@@ -9,8 +9,8 @@ class vil_memory_chunk
 {
  public:
   // n bytes, zero-initialised, 64-byte aligned for the row loops.  When
-  // the memory cannot be had, prints "vil_memory_chunk: out of memory ..."
-  // and stops the program (nothing here throws).
+  // the memory cannot be had, throws std::bad_alloc, as VXL's does, so that
+  // a program working on many images can fail one and go on.
   vil_memory_chunk(std::size_t n, vil_pixel_format format);
 
   // As above, but a null pointer when the memory cannot be had, for callers
