@@ -10,10 +10,11 @@
 namespace
 {
 // Display rounding: halves away from zero.  Clamped first, so that a point
-// far outside any picture still gives an int.
+// far outside any picture still gives an int (and one that is not a number
+// is drawn nowhere).
 int display_round(double v)
 {
-  v = std::clamp(v, -1e8, 1e8);
+  v = v == v ? std::clamp(v, -1e8, 1e8) : -1e8;
   return static_cast<int>(v >= 0 ? v + 0.5 : v - 0.5);
 }
 }  // namespace

@@ -1,5 +1,6 @@
 #include <app/snake_points_file.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -7,12 +8,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iostream>
 #include <memory>
 #include <sstream>
 #include <sys/stat.h>
 #include <shape_data/vsml_points.h>
 #include <shape_data/vsml_points_2d.h>
-#include <vsl/vsl_b_ifstream.h>
+#include <vsl/vsl_b_istream.h>
 #include <vsl/vsl_b_ostream.h>
 #include <vsl/vsl_binary_loader.h>
 #include <vul/vul_save_file.h>
@@ -23,6 +25,7 @@ typedef vgl_point_2d<double> point;
 
 // A points file is a few points; this bounds what reading one may allocate.
 const long long most_file_bytes = 64ll << 20;
+const std::size_t most_file_points = 1000000;
 
 std::string extension_of(const std::string& path)
 {
@@ -34,19 +37,49 @@ std::string extension_of(const std::string& path)
   return ext;
 }
 
+// The length of the valid UTF-8 sequence at s[k], or 0 for a byte that
+// starts none (each such byte becomes one U+FFFD).
+std::size_t utf8_length(const std::string& s, std::size_t k)
+{
+  const auto at = [&](std::size_t i) { return i < s.size() ? static_cast<unsigned char>(s[i]) : 0u; };
+  const unsigned c = at(k);
+  if (c < 0x80) return 1;
+  // The first continuation byte's range narrows for the leads that could
+  // otherwise say a character too long, a surrogate or beyond U+10FFFF.
+  unsigned n = 0, lo = 0x80, hi = 0xbf;
+  if (c >= 0xc2 && c <= 0xdf) n = 2;
+  else if (c >= 0xe0 && c <= 0xef) n = 3, lo = c == 0xe0 ? 0xa0 : 0x80, hi = c == 0xed ? 0x9f : 0xbf;
+  else if (c >= 0xf0 && c <= 0xf4) n = 4, lo = c == 0xf0 ? 0x90 : 0x80, hi = c == 0xf4 ? 0x8f : 0xbf;
+  else return 0;
+  if (at(k + 1) < lo || at(k + 1) > hi) return 0;
+  for (unsigned i = 2; i < n; ++i)
+    if ((at(k + i) & 0xc0) != 0x80) return 0;
+  return n;
+}
+
+// A JSON string: valid UTF-8 whatever the bytes (a file name need not be),
+// so that any JSON parser reads it.
 std::string json_string(const std::string& s)
 {
   std::string out = "\"";
-  for (const char c : s) {
-    if (c == '"' || c == '\\') {
+  for (std::size_t k = 0; k < s.size();) {
+    const char c = s[k];
+    const std::size_t n = utf8_length(s, k);
+    if (n == 0) {
+      out += "\xef\xbf\xbd";  // U+FFFD, the replacement character
+      ++k;
+    } else if (c == '"' || c == '\\') {
       out += '\\';
       out += c;
+      ++k;
     } else if (static_cast<unsigned char>(c) < 0x20) {
       char buf[8];
       std::snprintf(buf, sizeof buf, "\\u%04x", unsigned(c));
       out += buf;
+      ++k;
     } else {
-      out += c;
+      out.append(s, k, n);
+      k += n;
     }
   }
   return out + "\"";
@@ -111,7 +144,7 @@ bool finite_number(const std::string& s, double& v)
   return end && *end == '\0' && std::isfinite(v);
 }
 
-bool read_vsl_points(const std::string& path, std::vector<point>& pts, std::string& why)
+bool read_vsl_points(const std::string& bytes, std::vector<point>& pts, std::string& why)
 {
   // The loader reads the classes it has a prototype of.
   vsl_binary_loader<vsml_points>& loader = vsl_binary_loader<vsml_points>::instance();
@@ -119,13 +152,22 @@ bool read_vsl_points(const std::string& path, std::vector<point>& pts, std::stri
   for (const vsml_points* proto : loader.object()) known = known || proto->is_a() == "vsml_points_2d";
   if (!known) loader.add(vsml_points_2d());
 
-  vsl_b_ifstream is(path);
+  std::istringstream in(bytes);
   vsml_points* read = nullptr;
+  // The stream's readers say what is wrong on std::cerr; that becomes part
+  // of the one reason given.
+  std::ostringstream said;
+  std::streambuf* const cerr_was = std::cerr.rdbuf(said.rdbuf());
+  vsl_b_istream is(&in);
   if (!!is) loader.load_object(is, read);
+  std::cerr.rdbuf(cerr_was);
   std::unique_ptr<vsml_points> owned(read);
   const vsml_points_2d* p2 = dynamic_cast<const vsml_points_2d*>(read);
   if (!is || !read) {
     why = read ? "the point-set record is damaged" : "no point-set record could be read";
+    std::string detail = said.str().substr(0, said.str().find('\n'));
+    detail.erase(0, detail.rfind(": ") == std::string::npos ? 0 : detail.rfind(": ") + 2);
+    if (!detail.empty()) why += " (" + detail + ")";
     return false;
   }
   if (!p2) {
@@ -138,6 +180,87 @@ bool read_vsl_points(const std::string& path, std::vector<point>& pts, std::stri
       why = "the record holds a coordinate that is not a finite number";
       return false;
     }
+  return true;
+}
+
+// A field with the blanks around it and one pair of double quotes taken off.
+std::string field_text(const std::string& f)
+{
+  const std::size_t a = f.find_first_not_of(" \t"), b = f.find_last_not_of(" \t");
+  std::string t = a == std::string::npos ? std::string() : f.substr(a, b - a + 1);
+  if (t.size() >= 2 && t.front() == '"' && t.back() == '"') t = t.substr(1, t.size() - 2);
+  return t;
+}
+
+std::vector<std::string> fields_of(const std::string& line, char sep)
+{
+  std::vector<std::string> out;
+  for (std::size_t a = 0;;) {
+    const std::size_t b = line.find(sep, a);
+    out.push_back(field_text(line.substr(a, b == std::string::npos ? std::string::npos : b - a)));
+    if (b == std::string::npos) return out;
+    a = b + 1;
+  }
+}
+
+std::string quoted_line(long n, const std::string& line)
+{
+  return "line " + std::to_string(n) + ": \"" + line.substr(0, 40) + (line.size() > 40 ? "...\"" : "\"");
+}
+
+// Text points: "x,y" lines, or columns named by a header line.
+bool read_text_points(const std::string& text, std::vector<point>& pts, std::string& why)
+{
+  char sep = 0;
+  std::size_t columns = 2, xc = 0, yc = 1;
+  long n = 0;
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(at, end - at);
+    at = end + 1;
+    ++n;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::size_t first = line.find_first_not_of(" \t");
+    if (first == std::string::npos || line[first] == '#') continue;
+    std::vector<std::string> f;
+    if (sep == 0) {
+      // The first line says how the others are separated and, when it
+      // names columns rather than giving numbers, where x and y stand.
+      sep = line.find('\t') != std::string::npos ? '\t' : line.find(';') != std::string::npos ? ';' : ',';
+      f = fields_of(line, sep);
+      double v = 0;
+      if (!std::all_of(f.begin(), f.end(), [&](const std::string& t) { return finite_number(t, v); })) {
+        columns = f.size();
+        xc = yc = columns;
+        for (std::size_t k = 0; k < columns; ++k) {
+          std::string name = f[k];
+          for (char& c : name) c = char(std::tolower(static_cast<unsigned char>(c)));
+          if (name == "x") xc = xc == columns ? k : columns + 1;
+          if (name == "y") yc = yc == columns ? k : columns + 1;
+        }
+        if (xc >= columns || yc >= columns) {
+          why = quoted_line(n, line) + " is neither a point x,y nor a header naming the x and y columns once each";
+          return false;
+        }
+        continue;
+      }
+    } else {
+      f = fields_of(line, sep);
+    }
+    point p;
+    double x = 0, y = 0;
+    if (f.size() != columns || !finite_number(f[xc], x) || !finite_number(f[yc], y)) {
+      why = quoted_line(n, line) + (columns == 2 && xc == 0 ? " is not a point x,y"
+                                                              : " does not hold x and y in the header's columns");
+      return false;
+    }
+    if (pts.size() >= most_file_points) {
+      why = "more than " + std::to_string(most_file_points) + " points";
+      return false;
+    }
+    pts.emplace_back(x, y);
+  }
   return true;
 }
 }  // namespace
@@ -169,6 +292,12 @@ std::string snake_points_csv(const std::vector<point>& pts)
 
 bool write_snake_points(const std::string& path, const snake_points_record& r, std::string& why)
 {
+  // No format has a way to say "not a number" that its readers take.
+  for (const point& p : r.pts)
+    if (!std::isfinite(p.x()) || !std::isfinite(p.y())) {
+      why = "a point is not a finite number";
+      return false;
+    }
   const std::string ext = extension_of(path);
   std::string bytes;
   if (ext == ".csv") bytes = snake_points_csv(r.pts);
@@ -199,6 +328,30 @@ bool snake_parse_point(const std::string& text, point& p)
   return true;
 }
 
+bool read_snake_points(std::istream& in, std::vector<point>& pts, std::string& why)
+{
+  pts.clear();
+  // Whatever the stream, no more than a points file can hold is read.
+  std::string bytes;
+  char buf[65536];
+  while (in.read(buf, sizeof buf) || in.gcount() > 0) {
+    bytes.append(buf, std::size_t(in.gcount()));
+    if (bytes.size() > std::size_t(most_file_bytes)) {
+      why = "larger than a points file can be (64 MiB)";
+      return false;
+    }
+  }
+  if (in.bad()) {
+    why = errno ? std::strerror(errno) : "read error";
+    return false;
+  }
+  std::istringstream head(bytes);
+  if (vsl_b_istream_test(head)) return read_vsl_points(bytes, pts, why);
+  // A byte-order mark, as some editors and spreadsheets write.
+  const bool bom = bytes.compare(0, 3, "\xef\xbb\xbf") == 0;
+  return read_text_points(bom ? bytes.substr(3) : bytes, pts, why);
+}
+
 bool read_snake_points(const std::string& path, std::vector<point>& pts, std::string& why)
 {
   pts.clear();
@@ -207,12 +360,8 @@ bool read_snake_points(const std::string& path, std::vector<point>& pts, std::st
     why = std::strerror(errno);
     return false;
   }
-  if (!S_ISREG(st.st_mode)) {
-    why = "not a regular file";
-    return false;
-  }
-  if (st.st_size > most_file_bytes) {
-    why = "larger than a points file can be (64 MiB)";
+  if (S_ISDIR(st.st_mode)) {
+    why = "a folder, not a file";
     return false;
   }
   std::ifstream f(path, std::ios::binary);
@@ -220,24 +369,6 @@ bool read_snake_points(const std::string& path, std::vector<point>& pts, std::st
     why = std::strerror(errno);
     return false;
   }
-  if (vsl_b_istream_test(f)) return read_vsl_points(path, pts, why);
-
-  std::string line;
-  for (long n = 1; std::getline(f, line); ++n) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.find_first_not_of(" \t") == std::string::npos) continue;
-    if (pts.empty() && line == "x,y") continue;
-    point p;
-    if (!snake_parse_point(line, p)) {
-      why = "line " + std::to_string(n) + ": \"" + line.substr(0, 40) +
-            (line.size() > 40 ? "...\"" : "\"") + " is not a point x,y";
-      return false;
-    }
-    pts.push_back(p);
-  }
-  if (f.bad()) {
-    why = "read error";
-    return false;
-  }
-  return true;
+  errno = 0;
+  return read_snake_points(f, pts, why);
 }

@@ -4,6 +4,7 @@
 // the window and by tessaly-snake: CSV, JSON, SVG and a vsl point-set record
 // (.bvl).  Points are in image pixel coordinates (x the column, y the row,
 // pixel centres at whole numbers).
+#include <istream>
 #include <string>
 #include <vector>
 #include <app/tessaly_snake.h>
@@ -38,17 +39,26 @@ std::string snake_number(double v);
 std::string snake_points_csv(const std::vector<vgl_point_2d<double>>& pts);
 
 // Writes r in the format path's extension names, whole or not at all
-// (vul_save_file).  False, with the reason in why.
+// (vul_save_file).  False, with the reason in why; a point that is not a
+// finite number is refused.  Strings are written as valid UTF-8 (a byte
+// of a file name that is not becomes U+FFFD).
 bool write_snake_points(const std::string& path, const snake_points_record& r, std::string& why);
 
 // "x,y" with optional blanks around either number, both finite.
 bool snake_parse_point(const std::string& text, vgl_point_2d<double>& p);
 
 // Reads the points of a file of either kind: a vsl stream holding a 2-D
-// point set written through the vsml_points polymorphic writer, or text
-// with one "x,y" a line (blank lines and a first line "x,y" allowed).  False,
+// point set written through the vsml_points polymorphic writer, or text.
+// Text has one point a line, "x,y"; or a first line that names the columns
+// (in any case, in any order, others ignored: "id,X,Y") and one point a
+// line in them.  Columns are separated by commas, or by semicolons or tabs
+// when the first line has them; blank lines, lines starting with "#" and a
+// leading UTF-8 byte-order mark are skipped.  Any readable file will do (a
+// pipe, /dev/stdin); at most 64 MiB are read, and 1000000 points.  False,
 // with the reason in why (naming the line for text).
 bool read_snake_points(const std::string& path, std::vector<vgl_point_2d<double>>& pts,
                        std::string& why);
+// As above, from a stream read to its end (standard input).
+bool read_snake_points(std::istream& in, std::vector<vgl_point_2d<double>>& pts, std::string& why);
 
 #endif
