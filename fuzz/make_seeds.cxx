@@ -334,6 +334,14 @@ void shape_seeds()
                        vgl_point_2d<double>(100, 0)});
         vsl_b_write(os, static_cast<const vsml_points*>(&p));
       }));
+  put("fuzz_points_text", "plain.csv", "x,y\n170,70\n230,160\n120,170\n");
+  put("fuzz_points_text", "spreadsheet.csv", "\xef\xbb\xbfid;X;Y\r\n1;1.5;-2e3\r\n2;\"3\";4\r\n");
+  put("fuzz_points_text", "commented.tsv", "# from a tracker\nY\tx\tname\n\n2\t1\ta\n# gap\n4\t3\tb\n");
+  put("fuzz_points_text", "points_2d.bvl", vsl_bytes([](vsl_b_ostream& os) {
+        vsml_points_2d p;
+        p.setPoints2D({vgl_point_2d<double>(1, 2), vgl_point_2d<double>(-3, 4.5), vgl_point_2d<double>(100, 0)});
+        vsl_b_write(os, static_cast<const vsml_points*>(&p));
+      }));
   put("fuzz_points_binary", "null.bvl",
       vsl_bytes([](vsl_b_ostream& os) { vsl_b_write(os, static_cast<const vsml_points*>(nullptr)); }));
 }
