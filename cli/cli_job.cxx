@@ -2,13 +2,16 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <iostream>
+#include <new>
+#include <sstream>
 #include <app/snake_image_file.h>
 #include <app/snake_overlay.h>
+#include <app/snake_points_file.h>
 #include <app/tessaly_snake.h>
+#include <cli/cli_check_names.h>
 #include <cli/cli_output.h>
 #include <vil/vil_convert.h>
+#include <vil/vil_load.h>
 #include <vimt/vimt_image_2d_of.h>
 
 namespace
@@ -34,17 +37,126 @@ bool save_overlay(const std::string& path, const vil_image_view<vxl_byte>& shown
 {
   return cli_save_image(path, snake_overlay(shown, pts), error);
 }
-}  // namespace
 
-bool cli_run_image(const std::string& path, const std::vector<point>& start,
-                   const cli_options& opt, const cli_complain& complain)
+// A job's share of the memory budget, given back when the job ends.
+class budget_share
+{
+ public:
+  explicit budget_share(cli_memory_budget& budget) : budget_(budget) {}
+  ~budget_share() { budget_.give(held_); }
+  budget_share(const budget_share&) = delete;
+  budget_share& operator=(const budget_share&) = delete;
+  // Holds n bytes instead of what it held; false when n exceeds the budget.
+  bool hold(std::size_t n)
+  {
+    budget_.give(held_);
+    held_ = 0;
+    if (!budget_.take(n)) return false;
+    held_ = n;
+    return true;
+  }
+  std::size_t total() const { return budget_.total(); }
+
+ private:
+  cli_memory_budget& budget_;
+  std::size_t held_ = 0;
+};
+
+// This thread's loads ask `check` about each image's size while it lives.
+class size_check_scope
+{
+ public:
+  explicit size_check_scope(vil_load_size_check check) : was_(vil_load_set_size_check(std::move(check))) {}
+  ~size_check_scope() { vil_load_set_size_check(std::move(was_)); }
+  size_check_scope(const size_check_scope&) = delete;
+  size_check_scope& operator=(const size_check_scope&) = delete;
+
+ private:
+  vil_load_size_check was_;
+};
+
+bool all_finite(const std::vector<point>& pts)
+{
+  return std::all_of(pts.begin(), pts.end(),
+                     [](const point& p) { return std::isfinite(p.x()) && std::isfinite(p.y()); });
+}
+
+// How far outside [0, n - 1] v lies, in sizes n.
+double sizes_outside(double v, unsigned n)
+{
+  return std::max({0.0, -v, v - (double(n) - 1.0)}) / double(n);
+}
+
+double perimeter(const std::vector<point>& pts)
+{
+  double sum = 0.0;
+  for (std::size_t k = 0; k < pts.size(); ++k) sum += (pts[(k + 1) % pts.size()] - pts[k]).length();
+  return sum;
+}
+
+// A closed curve that encloses nothing: fewer than 3 points, or an area
+// lost in the rounding of its coordinates.
+bool encloses_nothing(const std::vector<point>& pts)
+{
+  if (pts.size() < snake_min_start_points) return true;
+  double twice_area = 0.0;
+  for (std::size_t k = 0; k < pts.size(); ++k) {
+    const point& a = pts[k];
+    const point& b = pts[(k + 1) % pts.size()];
+    twice_area += a.x() * b.y() - b.x() * a.y();
+  }
+  const double p = perimeter(pts);
+  return !(std::fabs(twice_area) > 1e-9 * p * p);
+}
+
+// Why a snake from start collapsed with these settings, and what to change.
+std::string collapse_advice(const std::vector<point>& start, const std::vector<point>& end,
+                            const cli_options& opt)
+{
+  std::string what = "the snake collapsed to " + std::to_string(end.size()) +
+                     (end.size() == 1 ? " point" : " points") +
+                     (end.size() >= snake_min_start_points ? " enclosing no area" : "") + ": ";
+  if (opt.run.max_segments < snake_min_start_points)
+    return what + "give --max-segments 3 or more (it is " + std::to_string(opt.run.max_segments) + ")";
+  if (perimeter(start) < 3 * opt.run.spacing)
+    return what + "give a --spacing below a third of the start curve's length (it is " +
+           snake_number(opt.run.spacing) + ")";
+  if (encloses_nothing(start)) return what + "the start points lie on one line; place them around the object";
+  return what + "start the points closer to the object's edge, or raise --weight (it is " +
+         std::to_string(opt.weight) + ") so that the image holds the curve";
+}
+
+cli_outcome run_image(const std::string& path, const std::vector<point>& start,
+                      const cli_options& opt, budget_share& share, const cli_complain& complain)
 {
   vil_image_view<vxl_byte> image;
   std::string why;
-  if (!snake_load_image(path, image, why)) {
-    complain(path, why);
-    return false;
+  bool loaded = false;
+  {
+    size_check_scope scope([&](unsigned long long ni, unsigned long long nj, unsigned long long np,
+                               unsigned bytes, std::string& refusal) {
+      const std::size_t need = cli_job_need(ni, nj, np, bytes, opt);
+      if (share.hold(need)) return true;
+      refusal = "needs about " + cli_memory_budget::text(need) + " of memory, more than the whole budget of " +
+                cli_memory_budget::text(share.total()) + " (--memory)";
+      return false;
+    });
+    loaded = snake_load_image(path, image, why);
   }
+  if (!loaded) {
+    complain(path, why);
+    return cli_outcome::failed;
+  }
+  for (const point& p : start)
+    if (sizes_outside(p.x(), image.ni()) > cli_most_sizes_outside ||
+        sizes_outside(p.y(), image.nj()) > cli_most_sizes_outside) {
+      std::ostringstream at;
+      at << p.x() << ',' << p.y();
+      complain(path, "the start point " + at.str() +
+                         " lies more than 10 image sizes outside this " + std::to_string(image.ni()) +
+                         " x " + std::to_string(image.nj()) + " image");
+      return cli_outcome::misused;
+    }
 
   vimt_image_2d_of<float> cost;
   vil_image_view<float> scratch;
@@ -62,7 +174,6 @@ bool cli_run_image(const std::string& path, const std::vector<point>& start,
   bool ok = true;
   const std::string frames = cli_expand_name(opt.frames, path);
   const long long total = (long long)opt.run.passes * opt.run.steps;
-  const int digits = std::max(3, int(std::to_string(total).size()));
   bool frames_ok = !frames.empty();
   std::string trace;
   if (!opt.trace.empty()) trace = "pass,step,points,mean_move,max_move,mean_energy\n";
@@ -77,16 +188,15 @@ bool cli_run_image(const std::string& path, const std::vector<point>& start,
         sum += d;
         most = std::max(most, d);
       }
+      // A flat image has no defined energy: an empty field, never "nan".
+      const double energy = mean_energy(now, cost, hi, opt.run);
       trace += std::to_string(pass + 1) + "," + std::to_string(step) + "," +
                std::to_string(now.size()) + "," + snake_number(now.empty() ? 0.0 : sum / now.size()) +
-               "," + snake_number(most) + "," + snake_number(mean_energy(now, cost, hi, opt.run)) + "\n";
+               "," + snake_number(most) + "," + (std::isfinite(energy) ? snake_number(energy) : "") + "\n";
     }
     before = now;
     if (step > 0 && frames_ok) {
-      char name[32];
-      std::snprintf(name, sizeof name, "frame-%0*lld.png", digits,
-                    (long long)pass * opt.run.steps + step);
-      const std::string frame = frames + "/" + name;
+      const std::string frame = frames + "/" + cli_frame_name((long long)pass * opt.run.steps + step, total);
       std::string error;
       if (!save_overlay(frame, shown, now, error)) {
         complain(frame, error);
@@ -95,6 +205,11 @@ bool cli_run_image(const std::string& path, const std::vector<point>& start,
     }
   });
 
+  const bool finite = all_finite(pts);
+  if (!finite) {
+    complain(path, "the run gave a point that is not a finite number; no points are written");
+    ok = false;
+  }
   snake_points_record r;
   r.image = path;
   r.ni = image.ni();
@@ -106,12 +221,12 @@ bool cli_run_image(const std::string& path, const std::vector<point>& start,
   std::string error;
   for (const std::string& name : opt.outputs) {
     const std::string out = cli_expand_name(name, path);
-    if (!cli_write_points(out, r, error)) {
+    if (finite && !cli_write_points(out, r, error)) {
       complain(out, error);
       ok = false;
     }
   }
-  if (!opt.overlay.empty()) {
+  if (!opt.overlay.empty() && finite) {
     const std::string out = cli_expand_name(opt.overlay, path);
     if (!save_overlay(out, shown, pts, error)) {
       complain(out, error);
@@ -120,13 +235,46 @@ bool cli_run_image(const std::string& path, const std::vector<point>& start,
   }
   if (!opt.trace.empty()) {
     const std::string out = cli_expand_name(opt.trace, path);
-    const bool written = cli_write_text(out, trace, error);
-    if (!written) {
+    if (!cli_write_text(out, trace, error)) {
       complain(out, error);
       ok = false;
     }
   }
-  if (opt.outputs.empty() && opt.overlay.empty() && opt.frames.empty() && opt.trace.empty())
-    std::cout << snake_points_csv(pts) << std::flush;
-  return ok;
+  if (opt.outputs.empty() && opt.overlay.empty() && opt.frames.empty() && opt.trace.empty() && finite &&
+      !cli_write_standard_output(snake_points_csv(pts), error)) {
+    complain("standard output", error);
+    ok = false;
+  }
+  if (finite && encloses_nothing(pts)) {
+    complain(path, collapse_advice(start, pts, opt));
+    ok = false;
+  }
+  return ok ? cli_outcome::done : cli_outcome::failed;
+}
+}  // namespace
+
+std::size_t cli_job_need(unsigned long long ni, unsigned long long nj, unsigned long long nplanes,
+                         unsigned bytes_per_sample, const cli_options& opt)
+{
+  // Measured peaks: the image, then a float cost image and a float work
+  // image (8 bytes a pixel); with pictures, the work image gone, a colour
+  // overlay and what drawing and encoding it take (about 6), and the cost
+  // shown as bytes.
+  const bool pictures = !opt.overlay.empty() || !opt.frames.empty();
+  const double per_pixel = double(nplanes) * bytes_per_sample + (pictures ? 10 : 8) + (pictures && opt.cost ? 1 : 0);
+  const double need = double(ni) * double(nj) * per_pixel;
+  return need < double(std::size_t(-1) / 2) ? std::size_t(need) : std::size_t(-1) / 2;
+}
+
+cli_outcome cli_run_image(const std::string& path, const std::vector<point>& start,
+                          const cli_options& opt, cli_memory_budget& budget, const cli_complain& complain)
+{
+  budget_share share(budget);
+  try {
+    return run_image(path, start, opt, share, complain);
+  } catch (const std::bad_alloc&) {
+    complain(path, "not enough memory (try fewer jobs at once, or a smaller --memory than " +
+                       cli_memory_budget::text(budget.total()) + ")");
+    return cli_outcome::failed;
+  }
 }

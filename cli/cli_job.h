@@ -1,22 +1,47 @@
 #ifndef cli_job_h_
 #define cli_job_h_
 // One image's part of a tessaly-snake run.
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
+#include <cli/cli_memory_budget.h>
 #include <cli/cli_options.h>
 #include <vgl/vgl_point_2d.h>
 
 // Told a complaint: the file it is about and the reason.
 typedef std::function<void(const std::string& file, const std::string& reason)> cli_complain;
 
-// Loads the image (8-bit pixels, 1 to 4 planes), computes its cost, runs the
-// snake from start with opt's settings and writes every output opt names,
+// How an image's run ended.
+enum class cli_outcome
+{
+  done,
+  failed,   // something could not be read, computed or written
+  misused,  // the start points lie absurdly far outside the image: bad usage
+};
+
+// Start points further than this many image sizes outside an image are
+// refused: nothing useful starts there, and far enough out their distances
+// overflow.
+const double cli_most_sizes_outside = 10;
+
+// Bytes a job needs for an image of ni x nj pixels of nplanes samples of
+// bytes_per_sample bytes with opt's outputs: the image, its cost and the
+// filter's work image, and an overlay with its drawing and encoding.
+std::size_t cli_job_need(unsigned long long ni, unsigned long long nj, unsigned long long nplanes,
+                         unsigned bytes_per_sample, const cli_options& opt);
+
+// Takes the image's need from budget once its size is known (waiting while
+// other jobs hold it; an image needing more than the whole budget fails),
+// loads it (8-bit pixels, 1 to 4 planes), computes its cost, runs the snake
+// from start with opt's settings and writes every output opt names,
 // expanded for this image; with no output named, the final points go to
-// standard output as CSV.  Safe to run for several images at once.  False
-// when anything failed, each failure told to complain; the outputs that
-// could be written are.
-bool cli_run_image(const std::string& image_path, const std::vector<vgl_point_2d<double>>& start,
-                   const cli_options& opt, const cli_complain& complain);
+// standard output as CSV.  Memory that still cannot be had fails this image
+// only.  A snake that collapses (fewer than 3 points, or no area) fails, its
+// outputs still written.  Safe to run for several images at once.  Each
+// failure is told to complain; the outputs that could be written are.
+cli_outcome cli_run_image(const std::string& image_path, const std::vector<vgl_point_2d<double>>& start,
+                          const cli_options& opt, cli_memory_budget& budget,
+                          const cli_complain& complain);
 
 #endif

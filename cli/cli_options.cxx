@@ -4,19 +4,14 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cctype>
+#include <cstring>
 #include <getopt.h>
-#include <limits>
+#include <sched.h>
 #include <thread>
 
 namespace
 {
-// Most images run at once: each may hold an image of the loader's largest
-// size and its cost images.
-const unsigned most_jobs = 64;
-// Far beyond any use; it bounds a run's time and its trace.
-const long most_passes_or_steps = 1000000;
-const long most_segments = 100000;
-
 bool whole_number(const char* text, long lo, long hi, long& v)
 {
   char* end = nullptr;
@@ -32,6 +27,72 @@ bool set_int(const char* name, const char* text, long lo, long hi, long& v, std:
           " to " + std::to_string(hi) + ", not \"" + text + "\"";
   return false;
 }
+
+// "800M", "2G", "1.5GiB", "4096": bytes, with K, M, G or T for powers of 1024.
+bool set_size(const char* text, std::size_t& bytes, std::string& error)
+{
+  char* end = nullptr;
+  const double v = std::strtod(text, &end);
+  double unit = 1;
+  const std::string units = "KMGT";
+  const std::size_t u = *end ? units.find(char(std::toupper(static_cast<unsigned char>(*end)))) : std::string::npos;
+  if (u != std::string::npos) {
+    unit = std::ldexp(1.0, 10 * int(u + 1));
+    ++end;
+    if (*end == 'i' || *end == 'I') ++end;
+  }
+  if (*end == 'B' || *end == 'b') ++end;
+  const double n = v * unit;
+  if (end != text && *end == '\0' && std::isfinite(n) && n >= 1 && n < 0x1p63) {
+    bytes = std::size_t(n);
+    return true;
+  }
+  error = std::string("--memory takes a size such as 800M or 2G, not \"") + text + "\"";
+  return false;
+}
+
+// An option that names a file or the start points may be given once.
+bool set_once(const char* name, const char* text, std::string& value, std::string& error)
+{
+  if (value.empty()) {
+    value = text;
+    if (!value.empty()) return true;
+    error = std::string("--") + name + " needs a value";
+    return false;
+  }
+  error = std::string("--") + name + " given twice (\"" + value + "\" and \"" + text + "\")";
+  return false;
+}
+
+// What getopt could not take, in words: an unknown option, an ambiguous
+// abbreviation, a value missing or not wanted.
+std::string option_error(int c, char** argv, const option* longs)
+{
+  // A long option's error leaves optind past it; a short one inside a
+  // group ("-xh") does not, so the last word may be an earlier option.
+  const char* word = argv[optind - 1];
+  std::string name = std::strncmp(word, "--", 2) == 0 ? std::string(word + 2) : std::string();
+  name = name.substr(0, name.find('='));
+  const option* named = nullptr;
+  for (const option* o = longs; o->name && !name.empty(); ++o)
+    if (std::strncmp(o->name, name.c_str(), name.size()) == 0 && o->val == optopt) named = o;
+  const bool is_long = !name.empty() && (optopt == 0 || named);
+  const std::string shown = !is_long ? std::string("-") + char(optopt)
+                            : named  ? std::string("--") + named->name
+                                     : "--" + name;
+  if (c == ':') return "option " + shown + " needs a value";
+  if (named) return "option " + shown + " takes no value";
+  if (is_long) {
+    std::string matches;
+    int n = 0;
+    for (const option* o = longs; o->name; ++o)
+      if (std::strncmp(o->name, name.c_str(), name.size()) == 0) {
+        matches += std::string(n++ ? ", --" : "--") + o->name;
+      }
+    if (n > 1) return "option " + shown + " is ambiguous: it could be " + matches;
+  }
+  return "unknown option " + shown;
+}
 }  // namespace
 
 double cli_options::smooth_k() const
@@ -44,7 +105,7 @@ bool parse_cli_options(int argc, char** argv, cli_options& opt, std::string& err
   enum
   {
     o_points = 256, o_points_file, o_weight, o_smooth, o_passes, o_steps, o_spacing,
-    o_segments, o_overlay, o_cost, o_frames, o_trace, o_start, o_version
+    o_segments, o_overlay, o_cost, o_frames, o_trace, o_start, o_version, o_memory
   };
   static const option longs[] = {
       {"points", required_argument, nullptr, o_points},
@@ -61,6 +122,7 @@ bool parse_cli_options(int argc, char** argv, cli_options& opt, std::string& err
       {"frames", required_argument, nullptr, o_frames},
       {"trace", required_argument, nullptr, o_trace},
       {"jobs", required_argument, nullptr, 'j'},
+      {"memory", required_argument, nullptr, o_memory},
       {"make-start-image", required_argument, nullptr, o_start},
       {"help", no_argument, nullptr, 'h'},
       {"version", no_argument, nullptr, o_version},
@@ -73,8 +135,12 @@ bool parse_cli_options(int argc, char** argv, cli_options& opt, std::string& err
     const int c = getopt_long(argc, argv, ":o:j:h", longs, nullptr);
     if (c == -1) break;
     switch (c) {
-      case o_points: opt.points_text = optarg; break;
-      case o_points_file: opt.points_file = optarg; break;
+      case o_points:
+        if (!set_once("points", optarg, opt.points_text, error)) return false;
+        break;
+      case o_points_file:
+        if (!set_once("points-file", optarg, opt.points_file, error)) return false;
+        break;
       case o_weight:
         if (!set_int("weight", optarg, 0, snake_slider_max, v, error)) return false;
         opt.weight = int(v);
@@ -84,15 +150,15 @@ bool parse_cli_options(int argc, char** argv, cli_options& opt, std::string& err
         opt.smooth = int(v);
         break;
       case o_passes:
-        if (!set_int("passes", optarg, 0, most_passes_or_steps, v, error)) return false;
+        if (!set_int("passes", optarg, 0, cli_most_steps, v, error)) return false;
         opt.run.passes = int(v);
         break;
       case o_steps:
-        if (!set_int("steps", optarg, 0, most_passes_or_steps, v, error)) return false;
+        if (!set_int("steps", optarg, 0, cli_most_steps, v, error)) return false;
         opt.run.steps = int(v);
         break;
       case o_segments:
-        if (!set_int("max-segments", optarg, 1, most_segments, v, error)) return false;
+        if (!set_int("max-segments", optarg, 1, cli_most_segments, v, error)) return false;
         opt.run.max_segments = unsigned(v);
         break;
       case o_spacing: {
@@ -106,22 +172,30 @@ bool parse_cli_options(int argc, char** argv, cli_options& opt, std::string& err
         break;
       }
       case 'o': opt.outputs.push_back(optarg); break;
-      case o_overlay: opt.overlay = optarg; break;
+      case o_overlay:
+        if (!set_once("overlay", optarg, opt.overlay, error)) return false;
+        break;
       case o_cost: opt.cost = true; break;
-      case o_frames: opt.frames = optarg; break;
-      case o_trace: opt.trace = optarg; break;
+      case o_frames:
+        if (!set_once("frames", optarg, opt.frames, error)) return false;
+        break;
+      case o_trace:
+        if (!set_once("trace", optarg, opt.trace, error)) return false;
+        break;
       case 'j':
-        if (!set_int("jobs", optarg, 1, most_jobs, v, error)) return false;
+        if (!set_int("jobs", optarg, 1, cli_most_jobs, v, error)) return false;
         opt.jobs = unsigned(v);
         break;
-      case o_start: opt.make_start_image = optarg; break;
+      case o_memory:
+        if (!set_size(optarg, opt.memory, error)) return false;
+        break;
+      case o_start:
+        if (!set_once("make-start-image", optarg, opt.make_start_image, error)) return false;
+        break;
       case 'h': opt.help = true; break;
       case o_version: opt.version = true; break;
-      case ':':
-        error = std::string("option ") + argv[optind - 1] + " needs a value";
-        return false;
       default:
-        error = std::string("unknown option ") + argv[optind - 1];
+        error = option_error(c, argv, longs);
         return false;
     }
   }
@@ -134,19 +208,25 @@ bool parse_cli_options(int argc, char** argv, cli_options& opt, std::string& err
     error = "no image given";
     return false;
   }
-  if ((long long)opt.run.passes * opt.run.steps > most_passes_or_steps) {
-    error = "at most " + std::to_string(most_passes_or_steps) + " steps in all (--passes times --steps)";
+  if ((long long)opt.run.passes * opt.run.steps > cli_most_steps) {
+    error = "at most " + std::to_string(cli_most_steps) + " steps in all (--passes times --steps)";
     return false;
   }
   if (opt.points_text.empty() == opt.points_file.empty()) {
     error = "give the start points with either --points or --points-file";
     return false;
   }
-  if (opt.jobs == 0) {
-    const unsigned cores = std::thread::hardware_concurrency();
-    opt.jobs = cores == 0 ? 1 : std::min(cores, most_jobs);
-  }
+  if (opt.jobs == 0) opt.jobs = cli_default_jobs();
   return true;
+}
+
+unsigned cli_default_jobs()
+{
+  cpu_set_t cpus;
+  unsigned n = 0;
+  if (::sched_getaffinity(0, sizeof cpus, &cpus) == 0) n = unsigned(CPU_COUNT(&cpus));
+  if (n == 0) n = std::thread::hardware_concurrency();
+  return std::clamp(n, 1u, cli_most_jobs);
 }
 
 const char* cli_usage()
@@ -155,9 +235,13 @@ const char* cli_usage()
          "Runs tessaly's snake on each IMAGE from the same start points, as the\n"
          "window's \"Run Snake\" does, and writes the points it ends on.\n"
          "\n"
-         "Start points, in image pixel coordinates (x to the right, y down):\n"
-         "      --points \"X,Y X,Y X,Y ...\"  at least 3 points\n"
-         "      --points-file FILE      CSV lines X,Y, or a vsl point-set record (.bvl)\n"
+         "Start points, in image pixel coordinates (x to the right, y down), at\n"
+         "least 3, within 10 image sizes of each image:\n"
+         "      --points \"X,Y X,Y X,Y ...\"\n"
+         "      --points-file FILE      CSV (\"-\": standard input): X,Y lines, or\n"
+         "                              columns named x and y in a header line; tab\n"
+         "                              or semicolon separators; # comments.  Or a\n"
+         "                              vsl point-set record (.bvl)\n"
          "\n"
          "Settings (the window's by default):\n"
          "      --weight N              weight slider, 0 (all internal) .. 100 (all\n"
@@ -165,9 +249,11 @@ const char* cli_usage()
          "      --smooth N              smoothing slider, 0 .. 100; default the window's\n"
          "                              start (its slider at 50, factor 0.75)\n"
          "      --passes N              resamplings per run; default 10\n"
-         "      --steps N               snake steps per pass; default 10\n"
+         "      --steps N               snake steps per pass; default 10;\n"
+         "                              passes times steps at most 1000000\n"
          "      --spacing X             point spacing in pixels; default 5\n"
-         "      --max-segments N        most segments of the resampled curve; default 50\n"
+         "      --max-segments N        most segments of the resampled curve, 1 ..\n"
+         "                              100000; default 50\n"
          "\n"
          "Outputs (NAME may hold %n, the image's name without folder and extension;\n"
          "it must with several images):\n"
@@ -181,13 +267,19 @@ const char* cli_usage()
          "      --trace NAME            per step: pass, step, points, mean and largest\n"
          "                              move (pixels), mean energy, as CSV\n"
          "\n"
-         "  -j, --jobs N                images run at once; default the number of cores\n"
+         "  -j, --jobs N                images run at once, 1 .. 64; default the\n"
+         "                              processors this process may use\n"
+         "      --memory SIZE           memory the jobs share, such as 800M or 2G;\n"
+         "                              default what the machine has available at\n"
+         "                              start.  A job takes 9 to 15 bytes a pixel and\n"
+         "                              waits while others hold the rest\n"
          "      --make-start-image FILE write the window's 250 x 250 start image and stop\n"
          "  -h, --help                  show this help and stop\n"
          "      --version               show the version and stop\n"
          "\n"
          "Exit status: 0 when every image ran and every output was written, 1 when\n"
-         "any image failed (the others still run), 2 for bad usage.\n"
+         "any image failed (the others still run), 2 for bad usage, 130 or 143\n"
+         "when stopped by Ctrl-C or SIGTERM.\n"
          "\n"
          "Example:\n"
          "  tessaly-snake --make-start-image start.png\n"

@@ -2,6 +2,7 @@
 #define cli_options_h_
 // tessaly-snake's command line: what to run on which images, and where the
 // results go.
+#include <cstddef>
 #include <string>
 #include <vector>
 #include <app/tessaly_snake.h>
@@ -9,7 +10,7 @@
 struct cli_options
 {
   std::vector<std::string> images;
-  // --points "x,y x,y ...", or --points-file FILE.
+  // --points "x,y x,y ...", or --points-file FILE ("-": standard input).
   std::string points_text;
   std::string points_file;
   // Slider positions, 0..100; smooth -1 when not given (the window's start
@@ -29,6 +30,9 @@ struct cli_options
   bool cost = false;
   // Images run at once; 0 until parsed, then at least 1.
   unsigned jobs = 0;
+  // Bytes the jobs may hold at once; 0 until given (then what the machine
+  // has available at start).
+  std::size_t memory = 0;
   std::string make_start_image;
   bool help = false;
   bool version = false;
@@ -37,11 +41,21 @@ struct cli_options
   double smooth_k() const;
 };
 
+// Limits the options keep to, far beyond any use: they bound a run's time,
+// its trace and frames, and the threads and memory it asks for.
+const long cli_most_steps = 1000000;  // passes times steps
+const long cli_most_segments = 100000;
+const unsigned cli_most_jobs = 64;
+
 // Reads the command line into opt.  False, with the reason in error, for
 // bad usage; --help and --version need nothing else.
 bool parse_cli_options(int argc, char** argv, cli_options& opt, std::string& error);
 
 // The text of --help.
 const char* cli_usage();
+
+// Images run at once when -j is not given: the processors this process may
+// run on (its affinity, as taskset sets it), at most cli_most_jobs.
+unsigned cli_default_jobs();
 
 #endif

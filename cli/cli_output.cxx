@@ -1,5 +1,8 @@
 #include <cli/cli_output.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <vil/vil_save.h>
 #include <vul/vul_save_file.h>
@@ -56,4 +59,14 @@ bool cli_write_text(const std::string& path, const std::string& text, std::strin
 bool cli_write_points(const std::string& path, const snake_points_record& r, std::string& error)
 {
   return make_folder_above(path, error) && write_snake_points(path, r, error);
+}
+
+bool cli_write_standard_output(const std::string& text, std::string& error)
+{
+  errno = 0;
+  if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0)
+    return true;
+  error = errno ? std::strerror(errno) : "write failed";
+  std::clearerr(stdout);
+  return false;
 }

@@ -23,4 +23,8 @@ bool cli_write_text(const std::string& path, const std::string& text, std::strin
 // The record in the format path's extension names (.csv, .json, .bvl, .svg).
 bool cli_write_points(const std::string& path, const snake_points_record& r, std::string& error);
 
+// text on standard output, flushed.  False, with the reason, when it could
+// not all be written (a full disk, a closed pipe): that is a failure too.
+bool cli_write_standard_output(const std::string& text, std::string& error);
+
 #endif

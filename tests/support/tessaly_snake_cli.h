@@ -15,16 +15,28 @@ struct tessaly_snake_ran
   QString out, err;
 };
 
-inline tessaly_snake_ran run_tessaly_snake(const QStringList& args)
+// The command that starts the program: a cross build's runs through the
+// emulator its tests run under.
+inline QStringList tessaly_snake_command(const QStringList& args)
 {
-  // A cross build's program runs through the emulator its tests run under.
   QStringList cmd;
 #ifdef TESSALY_SNAKE_EMULATOR
   cmd = QStringLiteral(TESSALY_SNAKE_EMULATOR).split('|', Qt::SkipEmptyParts);
 #endif
-  cmd << QStringLiteral(TESSALY_SNAKE_EXE) << args;
+  return cmd << QStringLiteral(TESSALY_SNAKE_EXE) << args;
+}
+
+// input is its standard input; its standard output goes to out_file when
+// one is named.
+inline tessaly_snake_ran run_tessaly_snake(const QStringList& args, const QByteArray& input = QByteArray(),
+                                           const QString& out_file = QString())
+{
+  QStringList cmd = tessaly_snake_command(args);
   QProcess p;
+  if (!out_file.isEmpty()) p.setStandardOutputFile(out_file);
   p.start(cmd.takeFirst(), cmd);
+  p.write(input);
+  p.closeWriteChannel();
   const bool ended = p.waitForFinished(120000);
   const bool normal = ended && p.exitStatus() == QProcess::NormalExit;
   return {normal ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
