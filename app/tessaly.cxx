@@ -410,37 +410,37 @@ void tessaly::save_snake_as()
     tell_failure(tr("Save Error"), tr("Unable to save the snake"), QString(), no_points, this);
     return;
   }
-  const QString stem = image_path_.empty() ? QStringLiteral("snake")
-                                           : QFileInfo(QFile::decodeName(image_path_.c_str())).completeBaseName();
-  QString filter;
-  QString name = QFileDialog::getSaveFileName(this, tr("Save Snake As"), QDir(work_folder()).filePath(stem + ".csv"),
-                                              tr(points_write_filter), &filter);
-  name = with_extension(name, filter);
-  if (name.isEmpty())
-    return;
-  std::string why;
-  if (save_snake(QFile::encodeName(name).constData(), &why))
-    work_folder_ = QFileInfo(name).absolutePath();
-  else
-    tell_failure(tr("Save Error"), tr("Unable to save the snake"), name, why, this);
+  save_from_dialog(tr("Save Snake As"), image_stem(QString()) + ".csv", points_write_filter, &tessaly::save_snake,
+                   tr("Save Error"), tr("Unable to save the snake"));
 }
 
 void tessaly::export_picture_as()
 {
-  const QString stem = image_path_.empty() ? QStringLiteral("snake")
-                                           : QFileInfo(QFile::decodeName(image_path_.c_str())).completeBaseName() +
-                                               QStringLiteral("-snake");
-  QString filter;
-  QString name = QFileDialog::getSaveFileName(this, tr("Export Picture"), QDir(work_folder()).filePath(stem + ".png"),
-                                              tr(picture_filter), &filter);
-  name = with_extension(name, filter);
+  save_from_dialog(tr("Export Picture"), image_stem("-snake") + ".png", picture_filter, &tessaly::export_picture,
+                   tr("Export Error"), tr("Unable to export the picture"));
+}
+
+QString tessaly::image_stem(const QString& tail) const
+{
+  if (image_path_.empty())
+    return QStringLiteral("snake");
+  return QFileInfo(QFile::decodeName(image_path_.c_str())).completeBaseName() + tail;
+}
+
+void tessaly::save_from_dialog(const QString& caption, const QString& suggested, const char* filter,
+                               bool (tessaly::*write)(const char*, std::string*), const QString& fail_caption,
+                               const QString& fail_text)
+{
+  QString chosen;
+  const QString name = with_extension(
+    QFileDialog::getSaveFileName(this, caption, QDir(work_folder()).filePath(suggested), tr(filter), &chosen), chosen);
   if (name.isEmpty())
     return;
   std::string why;
-  if (export_picture(QFile::encodeName(name).constData(), &why))
+  if ((this->*write)(QFile::encodeName(name).constData(), &why))
     work_folder_ = QFileInfo(name).absolutePath();
   else
-    tell_failure(tr("Export Error"), tr("Unable to export the picture"), name, why, this);
+    tell_failure(fail_caption, fail_text, name, why, this);
 }
 
 void tessaly::dragEnterEvent(QDragEnterEvent* e)

@@ -127,6 +127,14 @@ class tessaly : public QWidget
   void save_snake_as();
   void export_picture_as();
   void load_points_from();
+  // Asks where to save (a name without an extension takes the chosen
+  // filter's), then writes there with write, or tells why it could not.
+  void save_from_dialog(const QString& caption, const QString& suggested, const char* filter,
+                        bool (tessaly::*write)(const char*, std::string*), const QString& fail_caption,
+                        const QString& fail_text);
+  // The loaded image's name less its extension, then tail; "snake" for the
+  // start image.
+  QString image_stem(const QString& tail) const;
   // A box naming the file and the reason.
   void tell_failure(const QString& caption, const QString& text, const QString& path,
                     const std::string& why, QWidget* parent);

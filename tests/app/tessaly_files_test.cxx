@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QAction>
+#include <QDir>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTemporaryDir>
@@ -237,4 +238,28 @@ TEST(TessalyFiles, RefusalsSayWhyAndChangeNothing)
   EXPECT_TRUE(closer.infos[0].contains("no points")) << closer.infos[0].toStdString();
   EXPECT_EQ(closer.infos[1], text + ": not an image file tessaly can read");
   EXPECT_EQ(closer.parents, (std::vector<QWidget*>{w.get(), nullptr}));
+}
+
+TEST(TessalyFiles, MenuItemsAskForANameAndWriteThere)
+{
+  QTemporaryDir dir;
+  auto w = shown_window();
+  click_around_disc(*w);
+  const auto points = w->edit_points().points();
+  ASSERT_TRUE(w->save_snake(local(dir.filePath("direct.csv")).c_str()));
+  ASSERT_TRUE(w->export_picture(local(dir.filePath("direct.png")).c_str()));
+  // Names without an extension take the first filter's: .csv and .png.
+  for (const char* item : {"Save Snake As\xe2\x80\xa6", "Export Picture\xe2\x80\xa6"}) {
+    dialog_closer closer(dir.filePath("mine"));
+    file_item(*w, QString::fromUtf8(item))->trigger();
+    EXPECT_EQ(closer.titles.size(), 1) << closer.titles.join(", ").toStdString();
+  }
+  EXPECT_EQ(bytes_of(dir.filePath("mine.csv")), bytes_of(dir.filePath("direct.csv")));
+  EXPECT_EQ(differing_pixels(dir.filePath("mine.png"), dir.filePath("direct.png")), 0);
+  w->clear();
+  dialog_closer closer(dir.filePath("mine.csv"));
+  file_item(*w, QString::fromUtf8("Load Points\xe2\x80\xa6"))->trigger();
+  EXPECT_EQ(w->edit_points().points(), points);
+  // Each dialog started where the last file went.
+  EXPECT_EQ(closer.folders, QStringList{QDir(dir.path()).absolutePath()});
 }
