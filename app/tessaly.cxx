@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <sys/stat.h>
 #include <QAction>
 #include <QApplication>
 #include <QBoxLayout>
@@ -358,7 +359,14 @@ bool tessaly::load_points(const char* path, std::string* why)
 {
   std::vector<vgl_point_2d<double>> pts;
   std::string reason = "no file name given";
-  bool ok = path && *path && read_snake_points(path, pts, reason);
+  // Regular files only: a FIFO or a device could keep the window waiting.
+  struct stat st;
+  bool ok = path && *path;
+  if (ok && ::stat(path, &st) == 0 && !S_ISREG(st.st_mode)) {
+    ok = false;
+    reason = S_ISDIR(st.st_mode) ? "a folder, not a file" : "not a regular file";
+  }
+  ok = ok && read_snake_points(path, pts, reason);
   if (ok && pts.empty()) {
     ok = false;
     reason = "the file holds no points";

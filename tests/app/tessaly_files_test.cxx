@@ -185,6 +185,8 @@ TEST(TessalyFiles, RefusalsSayWhyAndChangeNothing)
   write_text(far, "10,10\n1e9,10\n20,20\n");
   write_text(empty, "x,y\n");
   write_text(text, "These are no points.\n");
+  const QString fifo = dir.filePath("fifo");
+  ASSERT_EQ(::mkfifo(local(fifo).c_str(), 0600), 0);
   auto w = shown_window();
   ASSERT_TRUE(w->load_points(local(good).c_str()));
   const struct
@@ -208,6 +210,15 @@ TEST(TessalyFiles, RefusalsSayWhyAndChangeNothing)
       {"points from text", [&](std::string* why) { return w->load_points(local(text).c_str(), why); }, "line 1"},
       {"no points in the file", [&](std::string* why) { return w->load_points(local(empty).c_str(), why); },
        "no points"},
+      {"points from a FIFO that nobody writes", [&](std::string*) {
+         // In a child that ends in five seconds if it waits for a writer.
+         return !in_child([&] {
+           ::alarm(5);
+           std::string said;
+           return !w->load_points(local(fifo).c_str(), &said) && said == "not a regular file";
+         });
+       },
+       ""},
       {"points far off the image", [&](std::string* why) { return w->load_points(local(far).c_str(), why); },
        "point 2 (1000000000, 10) lies far outside the 250 x 250 image"},
   };
