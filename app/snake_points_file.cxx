@@ -346,10 +346,11 @@ bool read_snake_points(std::istream& in, std::vector<point>& pts, std::string& w
     return false;
   }
   std::istringstream head(bytes);
-  if (vsl_b_istream_test(head)) return read_vsl_points(bytes, pts, why);
-  // A byte-order mark, as some editors and spreadsheets write.
-  const bool bom = bytes.compare(0, 3, "\xef\xbb\xbf") == 0;
-  return read_text_points(bom ? bytes.substr(3) : bytes, pts, why);
+  // A byte-order mark, as some editors and spreadsheets write, is skipped.
+  const bool read = vsl_b_istream_test(head) ? read_vsl_points(bytes, pts, why)
+                    : read_text_points(bytes.compare(0, 3, "\xef\xbb\xbf") == 0 ? bytes.substr(3) : bytes, pts, why);
+  if (!read) pts.clear();
+  return read;
 }
 
 bool read_snake_points(const std::string& path, std::vector<point>& pts, std::string& why)

@@ -55,7 +55,7 @@ bool snake_parse_point(const std::string& text, vgl_point_2d<double>& p);
 // when the first line has them; blank lines, lines starting with "#" and a
 // leading UTF-8 byte-order mark are skipped.  Any readable file will do (a
 // pipe, /dev/stdin); at most 64 MiB are read, and 1000000 points.  False,
-// with the reason in why (naming the line for text).
+// with the reason in why (naming the line for text) and pts empty.
 bool read_snake_points(const std::string& path, std::vector<vgl_point_2d<double>>& pts,
                        std::string& why);
 // As above, from a stream read to its end (standard input).
