@@ -134,13 +134,15 @@ bool parse_cli_options(int argc, char** argv, cli_options& opt, std::string& err
   for (;;) {
     const int c = getopt_long(argc, argv, ":o:j:h", longs, nullptr);
     if (c == -1) break;
-    switch (c) {
-      case o_points:
-        if (!set_once("points", optarg, opt.points_text, error)) return false;
-        break;
-      case o_points_file:
-        if (!set_once("points-file", optarg, opt.points_file, error)) return false;
-        break;
+    // The options that name the start points or a file are given once.
+    std::string* const once = c == o_points ? &opt.points_text : c == o_points_file ? &opt.points_file
+                              : c == o_overlay ? &opt.overlay : c == o_frames ? &opt.frames
+                              : c == o_trace ? &opt.trace : c == o_start ? &opt.make_start_image : nullptr;
+    const option* named = longs;
+    while (named->name && named->val != c) ++named;
+    if (once && !set_once(named->name, optarg, *once, error)) return false;
+    switch (once ? 0 : c) {
+      case 0: break;
       case o_weight:
         if (!set_int("weight", optarg, 0, snake_slider_max, v, error)) return false;
         opt.weight = int(v);
@@ -172,25 +174,13 @@ bool parse_cli_options(int argc, char** argv, cli_options& opt, std::string& err
         break;
       }
       case 'o': opt.outputs.push_back(optarg); break;
-      case o_overlay:
-        if (!set_once("overlay", optarg, opt.overlay, error)) return false;
-        break;
       case o_cost: opt.cost = true; break;
-      case o_frames:
-        if (!set_once("frames", optarg, opt.frames, error)) return false;
-        break;
-      case o_trace:
-        if (!set_once("trace", optarg, opt.trace, error)) return false;
-        break;
       case 'j':
         if (!set_int("jobs", optarg, 1, cli_most_jobs, v, error)) return false;
         opt.jobs = unsigned(v);
         break;
       case o_memory:
         if (!set_size(optarg, opt.memory, error)) return false;
-        break;
-      case o_start:
-        if (!set_once("make-start-image", optarg, opt.make_start_image, error)) return false;
         break;
       case 'h': opt.help = true; break;
       case o_version: opt.version = true; break;
