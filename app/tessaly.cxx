@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 #include <sys/stat.h>
 #include <QAction>
+#include <new>
 #include <QApplication>
 #include <QBoxLayout>
 #include <QCheckBox>
@@ -297,8 +299,7 @@ void tessaly::load_image(const char* path)
 {
   vimt_image_2d_of<vxl_byte> image;
   std::string why = "no file name given";
-  if (path && *path && snake_load_image(path, image.image(), why)) {
-    set_image(image);
+  if (path && *path && snake_load_image(path, image.image(), why) && set_image_or_keep(image, why)) {
     image_path_ = path;
     const QFileInfo file(QFile::decodeName(path));
     image_folder_ = file.absolutePath();
@@ -307,6 +308,20 @@ void tessaly::load_image(const char* path)
   }
   tell_failure(tr("Load Error"), tr("Unable to load image"), path ? QFile::decodeName(path) : QString(),
                why, nullptr);
+}
+
+bool tessaly::set_image_or_keep(const vimt_image_2d_of<vxl_byte>& image, std::string& why)
+{
+  const vimt_image_2d_of<vxl_byte> before = image_;
+  try {
+    set_image(image);
+    return true;
+  } catch (const std::bad_alloc&) {
+    why = "not enough memory for an image of " + std::to_string(image.ni()) + " x " +
+          std::to_string(image.nj()) + " pixels";
+  }
+  set_image(before);
+  return false;
 }
 
 void tessaly::tell_failure(const QString& caption, const QString& text, const QString& path,

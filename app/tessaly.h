@@ -135,6 +135,9 @@ class tessaly : public QWidget
   // The loaded image's name less its extension, then tail; "snake" for the
   // start image.
   QString image_stem(const QString& tail) const;
+  // set_image; when the cost images (about 9 bytes a pixel) cannot be had,
+  // the old image back and false with the reason.
+  bool set_image_or_keep(const vimt_image_2d_of<vxl_byte>& image, std::string& why);
   // A box naming the file and the reason.
   void tell_failure(const QString& caption, const QString& text, const QString& path,
                     const std::string& why, QWidget* parent);

@@ -5,6 +5,7 @@
 #include <functional>
 #include <iterator>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QAction>
@@ -273,4 +274,33 @@ TEST(TessalyFiles, MenuItemsAskForANameAndWriteThere)
   EXPECT_EQ(w->edit_points().points(), points);
   // Each dialog started where the last file went.
   EXPECT_EQ(closer.folders, QStringList{QDir(dir.path()).absolutePath()});
+}
+
+// An image whose cost images do not fit in memory is refused with the load
+// box, and the window keeps the image it had.
+TEST(TessalyFiles, AnImageTooBigForMemoryKeepsTheOldOne)
+{
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer needs more address space than the limit leaves";
+#endif
+  if (!QStringLiteral(TESSALY_SNAKE_EMULATOR).isEmpty()) GTEST_SKIP() << "the limit would apply to the emulator";
+  QTemporaryDir dir;
+  const QString big = dir.filePath("big.png");
+  // 16 MB of samples, whose cost images need about 150 MB.
+  ASSERT_TRUE(vil_save(vil_image_view<vxl_byte>(4000, 4000), local(big).c_str()));
+  auto w = shown_window();
+  const window_state before(*w);
+  dialog_closer closer;
+  rlimit was{};
+  ASSERT_EQ(::getrlimit(RLIMIT_AS, &was), 0);
+  long pages = 0;
+  std::ifstream("/proc/self/statm") >> pages;
+  rlimit tight = was;
+  tight.rlim_cur = rlim_t(pages) * ::sysconf(_SC_PAGESIZE) + (rlim_t(80) << 20);
+  ASSERT_EQ(::setrlimit(RLIMIT_AS, &tight), 0);
+  w->load_image(local(big).c_str());
+  ::setrlimit(RLIMIT_AS, &was);
+  expect_unchanged(*w, before);
+  ASSERT_EQ(closer.texts, QStringList{"Unable to load image"});
+  EXPECT_EQ(closer.infos[0], big + ": not enough memory for an image of 4000 x 4000 pixels");
 }
