@@ -105,17 +105,14 @@ bool vul_save_file::open_in_place(int flags)
 
 bool vul_save_file::commit_in_place()
 {
-  const bool written = buf_ && ::ftruncate(fd_, 0) == 0 &&
-                       [this] {
-                         for (std::size_t done = 0; done < buf_size_;) {
-                           const ssize_t n = ::write(fd_, buf_ + done, buf_size_ - done);
-                           if (n < 0 && errno == EINTR) continue;
-                           if (n <= 0) return false;
-                           done += std::size_t(n);
-                         }
-                         return true;
-                       }() &&
-                       ::fsync(fd_) == 0;
+  bool written = buf_ && ::ftruncate(fd_, 0) == 0;
+  for (std::size_t done = 0; written && done < buf_size_;) {
+    const ssize_t n = ::write(fd_, buf_ + done, buf_size_ - done);
+    if (n < 0 && errno == EINTR) continue;
+    written = n > 0;
+    done += written ? std::size_t(n) : 0;
+  }
+  written = written && ::fsync(fd_) == 0;
   const int e = errno;
   cancel();
   return written || fail(std::strerror(e));
