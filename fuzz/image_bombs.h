@@ -4,7 +4,8 @@
 // claiming 100,000 x 100,000 pixels (65,500 x 65,500 for JPEG, whose frame
 // header cannot say more), and a PNG whose compressed data expands far past
 // the size its header gives.  The loader must refuse each at once, without
-// allocating for the claim.  Shared by the tests and the benchmarks.
+// allocating for the claim.  Shared by the tests, the benchmarks and the
+// fuzz seeds, with the JPEG and run-length BMP writers they also share.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -109,8 +110,13 @@ inline bytes lying_chunk_png()
   return out;
 }
 
-// A small real JPEG whose frame header then claims 65,500 x 65,500 colour pixels.
-inline bytes huge_jpeg()
+// A JPEG made in memory by libjpeg: ni x nj pixels of 1 (grey), 3 (RGB) or
+// 4 (CMYK) components, sample k of row j being sample(k, j).  libjpeg marks
+// CMYK with Adobe's marker, which tells readers the inks are stored
+// inverted; adobe false leaves it out.
+template <class Sample>
+bytes jpeg(unsigned ni, unsigned nj, int components, Sample sample, int quality = 75, bool progressive = false,
+           bool adobe = true)
 {
   jpeg_compress_struct c;
   jpeg_error_mgr err;
@@ -119,14 +125,18 @@ inline bytes huge_jpeg()
   unsigned char* mem = nullptr;
   unsigned long size = 0;
   jpeg_mem_dest(&c, &mem, &size);
-  c.image_width = 16;
-  c.image_height = 16;
-  c.input_components = 3;
-  c.in_color_space = JCS_RGB;
+  c.image_width = ni;
+  c.image_height = nj;
+  c.input_components = components;
+  c.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 4 ? JCS_CMYK : JCS_RGB;
   jpeg_set_defaults(&c);
+  jpeg_set_quality(&c, quality, TRUE);
+  if (progressive) jpeg_simple_progression(&c);
+  c.write_Adobe_marker = c.write_Adobe_marker && adobe;
   jpeg_start_compress(&c, TRUE);
-  std::vector<unsigned char> row(16 * 3, 128);
-  while (c.next_scanline < c.image_height) {
+  bytes row(std::size_t(ni) * unsigned(components));
+  while (c.next_scanline < nj) {
+    for (unsigned k = 0; k < row.size(); ++k) row[k] = (unsigned char)sample(k, unsigned(c.next_scanline));
     JSAMPROW r = row.data();
     jpeg_write_scanlines(&c, &r, 1);
   }
@@ -134,6 +144,13 @@ inline bytes huge_jpeg()
   bytes out(mem, mem + size);
   jpeg_destroy_compress(&c);
   std::free(mem);
+  return out;
+}
+
+// A small real JPEG whose frame header then claims 65,500 x 65,500 colour pixels.
+inline bytes huge_jpeg()
+{
+  bytes out = jpeg(16, 16, 3, [](unsigned, unsigned) { return 128; });
   for (std::size_t k = 0; k + 9 < out.size(); ++k)
     if (out[k] == 0xff && out[k + 1] == 0xc0) {  // SOF0: length, precision, height, width
       out[k + 5] = out[k + 7] = 65500 >> 8;
@@ -141,6 +158,23 @@ inline bytes huge_jpeg()
       break;
     }
   return out;
+}
+
+// A BMP of 8 colours (entry k is red 40 k, green 255 - 30 k, blue 17 k)
+// whose pixels are the given stream, compressed RLE8 (1) or RLE4 (2).
+inline bytes rle_bmp(std::uint32_t ni, std::uint32_t nj, unsigned bitcount, unsigned compression,
+                     const bytes& stream)
+{
+  const std::uint32_t offset = 14 + 40 + 8 * 4;
+  bytes b = {'B', 'M'};
+  for (std::uint32_t v : {offset + std::uint32_t(stream.size()), 0u, offset, 40u, ni, nj}) le32(b, v);
+  le16(b, 1);
+  le16(b, bitcount);
+  for (std::uint32_t v : {compression, std::uint32_t(stream.size()), 2835u, 2835u, 8u, 0u}) le32(b, v);
+  for (unsigned k = 0; k < 8; ++k)
+    for (unsigned c : {17 * k, 255 - 30 * k, 40 * k, 0u}) b.push_back((unsigned char)c);
+  b.insert(b.end(), stream.begin(), stream.end());
+  return b;
 }
 
 // A little-endian TIFF claiming 100,000 x 100,000 grey bytes in one strip

@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <jpeglib.h>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
@@ -20,6 +19,7 @@
 #include <shape_data/vsml_part.h>
 #include <shape_data/vsml_parts.h>
 #include <shape_data/vsml_points_2d.h>
+#include <fuzz/image_bombs.h>
 #include <vsl/vsl_b_ostream.h>
 #include <vsl/vsl_binary_io.h>
 
@@ -44,6 +44,11 @@ void put(const std::string& target, const std::string& name, const std::string& 
     std::fprintf(stderr, "fuzz_make_seeds: cannot write %s/%s\n", target.c_str(), name.c_str());
     ++failures;
   }
+}
+
+void put(const std::string& target, const std::string& name, const image_bombs::bytes& bytes)
+{
+  put(target, name, std::string(bytes.begin(), bytes.end()));
 }
 
 void check(bool ok, const char* what)
@@ -86,31 +91,8 @@ void png_and_pnm_seeds()
 
 void jpeg_seed(const std::string& name, unsigned ni, unsigned nj, int components, bool progressive)
 {
-  jpeg_compress_struct cinfo;
-  jpeg_error_mgr jerr;
-  cinfo.err = jpeg_std_error(&jerr);
-  jpeg_create_compress(&cinfo);
-  unsigned char* mem = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&cinfo, &mem, &size);
-  cinfo.image_width = ni;
-  cinfo.image_height = nj;
-  cinfo.input_components = components;
-  cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 4 ? JCS_CMYK : JCS_RGB;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, 80, TRUE);
-  if (progressive) jpeg_simple_progression(&cinfo);
-  jpeg_start_compress(&cinfo, TRUE);
-  std::vector<unsigned char> row(std::size_t(ni) * components);
-  while (cinfo.next_scanline < nj) {
-    for (unsigned k = 0; k < row.size(); ++k) row[k] = (unsigned char)(k * 5 + cinfo.next_scanline * 11);
-    JSAMPROW r = row.data();
-    jpeg_write_scanlines(&cinfo, &r, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  put("fuzz_load_jpeg", name, std::string(reinterpret_cast<char*>(mem), size));
-  jpeg_destroy_compress(&cinfo);
-  std::free(mem);
+  put("fuzz_load_jpeg", name,
+      image_bombs::jpeg(ni, nj, components, [](unsigned k, unsigned j) { return k * 5 + j * 11; }, 80, progressive));
 }
 
 // A TIFF through libtiff itself, in whatever layout the tags ask for.
@@ -242,19 +224,6 @@ void bmp_seed(const std::string& name, int ni, int nj, unsigned bitcount, unsign
   put("fuzz_load_bmp", name, b);
 }
 
-// A palette BMP (8 colours) whose pixels are an RLE8 or RLE4 stream.
-void rle_seed(const std::string& name, unsigned ni, unsigned nj, unsigned bitcount, const std::string& stream)
-{
-  const unsigned offset = 14 + 40 + 8 * 4;
-  std::string b = "BM";
-  for (unsigned v : {offset + unsigned(stream.size()), 0u, offset, 40u, ni, nj}) le(b, v, 4);
-  le(b, 1, 2);
-  le(b, bitcount, 2);
-  for (unsigned v : {bitcount == 8 ? 1u : 2u, unsigned(stream.size()), 2835u, 2835u, 8u, 0u}) le(b, v, 4);
-  for (unsigned k = 0; k < 8; ++k) le(b, k * 0x1f2f3f, 4);
-  put("fuzz_load_bmp", name, b + stream);
-}
-
 void bmp_seeds()
 {
   bmp_seed("rgb24.bmp", 5, 3, 24, 0, 0, {});
@@ -269,10 +238,11 @@ void bmp_seeds()
   bmp_seed("core24.bmp", 5, 3, 24, 0, 0, {}, true);
   bmp_seed("core1.bmp", 9, 3, 1, 0, 2, {}, true);
   // Run-length streams: runs, literal indices, ends of rows, a skip, the end.
-  rle_seed("rle8.bmp", 9, 5, 8,
-           {4, 1, 0, 3, 2, 3, 4, 0, 2, 7, 0, 0, 9, 5, 0, 0, 0, 2, 3, 1, 0, 4, 1, 2, 3, 4, 3, 6, 0, 1});
-  rle_seed("rle4.bmp", 9, 4, 4,
-           {9, 0x12, 0, 0, 0, 5, 0x34, 0x56, 0x70, 0, 4, 0x77, 0, 0, 0, 2, 1, 1, 3, 0x45, 0, 1});
+  const image_bombs::bytes rle8 = {4, 1, 0, 3, 2, 3, 4, 0, 2, 7, 0, 0, 9, 5, 0,
+                                   0, 0, 2, 3, 1, 0, 4, 1, 2, 3, 4, 3, 6, 0, 1};
+  const image_bombs::bytes rle4 = {9, 0x12, 0, 0, 0, 5, 0x34, 0x56, 0x70, 0, 4, 0x77, 0, 0, 0, 2, 1, 1, 3, 0x45, 0, 1};
+  put("fuzz_load_bmp", "rle8.bmp", image_bombs::rle_bmp(9, 5, 8, 1, rle8));
+  put("fuzz_load_bmp", "rle4.bmp", image_bombs::rle_bmp(9, 4, 4, 2, rle4));
 }
 
 std::string vsl_bytes(void (*write)(vsl_b_ostream&))

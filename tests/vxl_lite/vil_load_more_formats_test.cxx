@@ -18,6 +18,7 @@
 #include <vil/file_formats/vil_viff.h>
 #include <vil/vil_image_view.h>
 #include <vil/vil_load.h>
+#include "support/pixels_are.h"
 #include "test_data.h"
 
 namespace
@@ -73,26 +74,6 @@ std::string refusal(const std::string& name, const bytes& data)
 }
 
 unsigned sample(unsigned i, unsigned j, unsigned p, unsigned mul) { return (i * 7 + j * 13 + p * 29 + 1) * mul; }
-
-// The pixels read must be exactly `want(i, j, p)` with the given format and size.
-template <class T, class F>
-::testing::AssertionResult pixels_are(const vil_image_view_base_sptr& im, unsigned ni, unsigned nj,
-                                      unsigned np, F want)
-{
-  if (!im) return ::testing::AssertionFailure() << "not loaded";
-  if (im->pixel_format() != vil_pixel_format_of<T>::value)
-    return ::testing::AssertionFailure() << "format " << vil_pixel_format_name(im->pixel_format());
-  const vil_image_view<T> v = im;
-  if (v.ni() != ni || v.nj() != nj || v.nplanes() != np)
-    return ::testing::AssertionFailure() << "size " << v.ni() << 'x' << v.nj() << 'x' << v.nplanes();
-  for (unsigned p = 0; p < np; ++p)
-    for (unsigned j = 0; j < nj; ++j)
-      for (unsigned i = 0; i < ni; ++i)
-        if (v(i, j, p) != T(want(i, j, p)))
-          return ::testing::AssertionFailure() << "pixel " << i << ',' << j << ',' << p << " is "
-                                               << double(v(i, j, p)) << ", not " << double(T(want(i, j, p)));
-  return ::testing::AssertionSuccess();
-}
 
 void put_be(bytes& b, uint64_t v, unsigned n)
 {
@@ -341,16 +322,15 @@ TEST(VilLoadMoreFormats, ViffSampleTypesBandsAndByteOrders)
   check_viff_type<float>(5, -0.375);
   check_viff_type<double>(9, 1e-300);
   // A colour map (its reds, then its greens, then its blues) gives the
-  // indices their colours; an index past the map is black.
-  const unsigned entries = 40;
-  bytes map(3 * entries);
+  // indices (1 to 48) their colours; an index past its 40 entries is black.
+  bytes map(3 * 40);
   for (unsigned k = 0; k < map.size(); ++k) map[k] = (unsigned char)(k * 7 + 3);
-  const auto index = [](unsigned i, unsigned j, unsigned) { return sample(i, j, 0, 1); };  // 1 to 48
+  const auto index = [](unsigned i, unsigned j, unsigned) { return sample(i, j, 0, 1); };
   EXPECT_TRUE(pixels_are<vxl_byte>(
       load_bytes("map.viff", viff_file<vxl_byte>(4, 3, 1, 1, true, 2, band_samples<vxl_byte>(4, 3, 1, index), map, 1)),
       4, 3, 3, [&](unsigned i, unsigned j, unsigned p) {
         const unsigned k = index(i, j, 0);
-        return k < entries ? map[p * entries + k] : 0;
+        return k < 40 ? map[p * 40 + k] : 0;
       }));
 }
 

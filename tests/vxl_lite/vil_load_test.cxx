@@ -12,13 +12,13 @@
 #include <vector>
 #include <gtest/gtest.h>
 #include <dirent.h>
-// jpeglib.h needs size_t and FILE declared first.
-#include <jpeglib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vil/vil_image_view.h>
 #include <vil/vil_load.h>
 #include <vil/vil_save.h>
+#include "../../fuzz/image_bombs.h"
+#include "support/pixels_are.h"
 #include "test_data.h"
 
 namespace
@@ -137,20 +137,16 @@ unsigned tiff_sample(unsigned i, unsigned j, unsigned p) { return (i + 10 * j + 
 bytes make_tiff(unsigned ni, unsigned nj, unsigned claimed_ni = 0, unsigned photometric = 1, unsigned spp = 1,
                 unsigned bits = 8)
 {
-  bytes b = {'I', 'I', 42, 0}, rows;
-  for (unsigned j = 0; j < nj; ++j) {
-    const std::size_t at = rows.size();
-    rows.resize(at + (ni * spp * bits + 7) / 8);
-    for (unsigned k = 0; k < ni * spp; ++k) {
-      const unsigned v = tiff_sample(k / spp, j, k % spp);
-      if (bits == 8) rows[at + k] = (unsigned char)v;
-      else rows[at + k / 8] |= (unsigned char)((v & 1) << (7 - k % 8));
-    }
-  }
-  const unsigned data = 8, n = unsigned(rows.size());
+  bytes b = {'I', 'I', 42, 0};
+  const unsigned row = (ni * spp * bits + 7) / 8, n = nj * row, data = 8;
+  bytes pixels(n);  // samples packed first bit highest
+  for (unsigned j = 0; j < nj; ++j)
+    for (unsigned k = 0; k < ni * spp; ++k)
+      pixels[j * row + k * bits / 8] |=
+          (unsigned char)((tiff_sample(k / spp, j, k % spp) & ((1u << bits) - 1)) << (8 - bits - k * bits % 8));
   const unsigned ifd = data + n + (n & 1);
   put32(b, ifd);
-  b.insert(b.end(), rows.begin(), rows.end());
+  b.insert(b.end(), pixels.begin(), pixels.end());
   if (n & 1) b.push_back(0);
   struct entry { unsigned tag, type, value; };
   const entry entries[] = {{256, 4, claimed_ni ? claimed_ni : ni}, {257, 4, nj}, {258, 3, bits},
@@ -202,53 +198,12 @@ bytes make_bmp(int ni, int nj, unsigned bitcount = 24)
   return b;
 }
 
-// A BMP of 8 colours (entry k is red 40 k, green 255 - 30 k, blue 17 k)
-// whose pixels are the given stream, compressed RLE8 (1) or RLE4 (2).
-bytes rle_bmp(unsigned ni, unsigned nj, unsigned bitcount, unsigned compression, const bytes& stream)
-{
-  const unsigned offset = 14 + 40 + 8 * 4;
-  bytes b = {'B', 'M'};
-  for (unsigned v : {offset + unsigned(stream.size()), 0u, offset, 40u, ni, nj}) put32(b, v);
-  put16(b, 1);
-  put16(b, bitcount);
-  for (unsigned v : {compression, unsigned(stream.size()), 2835u, 2835u, 8u, 0u}) put32(b, v);
-  for (unsigned k = 0; k < 8; ++k)
-    for (unsigned c : {17 * k, 255 - 30 * k, 40 * k, 0u}) b.push_back((unsigned char)c);
-  b.insert(b.end(), stream.begin(), stream.end());
-  return b;
-}
-
-// A 16 x 8 CMYK JPEG of two flat 8 x 8 blocks (exact at quality 100) of
-// the inks jpeg_inks[block]; Adobe's files store 255 - ink and say so.
-const unsigned char jpeg_inks[2][4] = {{30, 200, 90, 40}, {250, 5, 128, 220}};
-
-bytes cmyk_jpeg(bool adobe)
-{
-  jpeg_compress_struct c;
-  jpeg_error_mgr err;
-  c.err = jpeg_std_error(&err);
-  jpeg_create_compress(&c);
-  unsigned char* mem = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&c, &mem, &size);
-  c.image_width = 16;
-  c.image_height = 8;
-  c.input_components = 4;
-  c.in_color_space = JCS_CMYK;
-  jpeg_set_defaults(&c);
-  jpeg_set_quality(&c, 100, TRUE);
-  c.write_Adobe_marker = adobe;
-  jpeg_start_compress(&c, TRUE);
-  unsigned char row[16 * 4];
-  for (unsigned k = 0; k < sizeof row; ++k) row[k] = jpeg_inks[k / 32][k % 4] ^ (adobe ? 255 : 0);
-  JSAMPROW r = row;
-  while (c.next_scanline < 8) jpeg_write_scanlines(&c, &r, 1);
-  jpeg_finish_compress(&c);
-  const bytes b(mem, mem + size);
-  jpeg_destroy_compress(&c);
-  std::free(mem);
-  return b;
-}
+// Run-length streams, rows bottom-up.  RLE8 (6 x 4): a run of 8 cut to the
+// row's 6, an end of row, 3 literals (and a pad byte), a run of 2, an end of
+// row, a skip of (1, 1), a run of 3, the end.  RLE4 (5 x 2): a run of 5 of
+// two alternating indices, an end of row, 5 literals (and a pad byte).
+const bytes rle8 = {8, 5, 0, 0, 0, 3, 1, 2, 3, 0, 2, 2, 0, 0, 0, 2, 1, 1, 3, 4, 0, 1};
+const bytes rle4 = {5, 0x12, 0, 0, 0, 5, 0x34, 0x56, 0x70, 0, 0, 1};
 }  // namespace
 
 TEST(VilLoad, PngAndPnmRoundTrips)
@@ -544,13 +499,26 @@ TEST(VilLoad, TiffFilesAndHostileOnes)
 }
 
 // Files whose stored samples are not the picture (VXL hands the samples
-// back) load as the picture, worked out here from each format's definition.
+// back, or refuses run-length BMPs) load as the picture, worked out here
+// from each format's definition.
 TEST(VilLoad, StoredSamplesBecomeThePicture)
 {
   // What inks leave of white: (255 - C)(255 - K) / 255, rounded.
   const auto light = [](int ink, int k) { return int(std::lround((255.0 - ink) * (255.0 - k) / 255.0)); };
-  const auto jpeg_light = [&](unsigned i, unsigned, unsigned p) {
-    return light(jpeg_inks[i / 8][p], jpeg_inks[i / 8][3]);
+  // A 16 x 8 CMYK JPEG of two flat 8 x 8 blocks of inks (exact at quality
+  // 100); Adobe's files store 255 - ink and say so.
+  const unsigned char inks[2][4] = {{30, 200, 90, 40}, {250, 5, 128, 220}};
+  const auto cmyk_jpeg = [&](bool adobe) {
+    return image_bombs::jpeg(
+        16, 8, 4, [&](unsigned k, unsigned) { return inks[k / 32][k % 4] ^ (adobe ? 255 : 0); }, 100, false, adobe);
+  };
+  const auto jpeg_light = [&](unsigned i, unsigned, unsigned p) { return light(inks[i / 8][p], inks[i / 8][3]); };
+  // The colours of rle_bmp's palette entries given top row first.
+  const auto palette = [](std::vector<std::string> entries) {
+    return [=](unsigned i, unsigned j, unsigned p) {
+      const int k = entries[j][i] - '0';
+      return p == 0 ? 40 * k : p == 1 ? 255 - 30 * k : 17 * k;
+    };
   };
   const struct
   {
@@ -561,6 +529,8 @@ TEST(VilLoad, StoredSamplesBecomeThePicture)
   } rows[] = {
       {"white_is_0.tif", make_tiff(5, 3, 0, 0), 5, 3, 1,
        [](unsigned i, unsigned j, unsigned) { return 255 - int(tiff_sample(i, j, 0)); }},
+      {"white_is_0_bits.tif", make_tiff(11, 3, 0, 0, 1, 1), 11, 3, 1,  // a set bit is black
+       [](unsigned i, unsigned j, unsigned) { return ~tiff_sample(i, j, 0) & 1; }},
       {"cmyk.tif", make_tiff(5, 3, 0, 5, 4), 5, 3, 3,
        [&](unsigned i, unsigned j, unsigned p) { return light(tiff_sample(i, j, p), tiff_sample(i, j, 3)); }},
       {"cmyk.jpg", cmyk_jpeg(false), 16, 8, 3, jpeg_light},
@@ -568,25 +538,17 @@ TEST(VilLoad, StoredSamplesBecomeThePicture)
       // The spare byte of 32-bit pixels is not alpha without a mask saying so.
       {"rgbx.bmp", make_bmp(3, 2, 32), 3, 2, 3,
        [](unsigned i, unsigned j, unsigned p) { return p == 0 ? int(i) : p == 1 ? int(j) : 200; }},
+      {"rle8.bmp", image_bombs::rle_bmp(6, 4, 8, 1, rle8), 6, 4, 3, palette({"044400", "000000", "123220", "555555"})},
+      {"rle4.bmp", image_bombs::rle_bmp(5, 2, 4, 2, rle4), 5, 2, 3, palette({"34567", "12121"})},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.name);
     const std::string path = temp_path(r.name);
     write_file(path, r.data);
-    vil_image_view<vxl_byte> want(r.ni, r.nj, r.np);
-    for (unsigned p = 0; p < r.np; ++p)
-      for (unsigned j = 0; j < r.nj; ++j)
-        for (unsigned i = 0; i < r.ni; ++i) want(i, j, p) = vxl_byte(r.want(i, j, p));
-    EXPECT_TRUE(same_pixels(vil_image_view<vxl_byte>(vil_load(path)), want));
+    const vil_image_view_base_sptr im = vil_load(path);
+    EXPECT_TRUE(im && im->pixel_format() == VIL_PIXEL_FORMAT_BOOL ? pixels_are<bool>(im, r.ni, r.nj, r.np, r.want)
+                                                                  : pixels_are<vxl_byte>(im, r.ni, r.nj, r.np, r.want));
   }
-  // 1-bit min-is-white: a set bit is black.
-  const std::string path = temp_path("white_is_0_bits.tif");
-  write_file(path, make_tiff(11, 3, 0, 0, 1, 1));
-  const vil_image_view<bool> bits = vil_load(path);
-  vil_image_view<bool> want(11, 3);
-  for (unsigned j = 0; j < 3; ++j)
-    for (unsigned i = 0; i < 11; ++i) want(i, j) = !(tiff_sample(i, j, 0) & 1);
-  EXPECT_TRUE(same_pixels(bits, want));
 }
 
 TEST(VilLoad, BmpFilesAndHostileOnes)
@@ -614,48 +576,18 @@ TEST(VilLoad, BmpFilesAndHostileOnes)
   write_file(path, flipped);
   EXPECT_TRUE(refused(path));
 
-  // Run-length streams, rows bottom-up, the pixels they give written top
-  // row first as palette indices.  RLE8: a run of 8 cut to the row's 6, an
-  // end of row, 3 literal indices (and a pad byte), a run of 2, an end of
-  // row, a skip of (1, 1), a run of 3, the end.  RLE4: a run of 5 of two
-  // alternating indices, an end of row, 5 literal ones (and a pad byte).
-  const struct
-  {
-    unsigned ni, bitcount;
-    bytes stream;
-    std::vector<std::string> want;
-  } rle[] = {{6, 8, {8, 5, 0, 0, 0, 3, 1, 2, 3, 0, 2, 2, 0, 0, 0, 2, 1, 1, 3, 4, 0, 1},
-              {"044400", "000000", "123220", "555555"}},
-             {5, 4, {5, 0x12, 0, 0, 0, 5, 0x34, 0x56, 0x70, 0, 0, 1}, {"34567", "12121"}}};
-  for (const auto& r : rle) {
-    const unsigned nj = unsigned(r.want.size());
-    write_file(path, rle_bmp(r.ni, nj, r.bitcount, r.bitcount == 8 ? 1 : 2, r.stream));
-    const vil_image_view<vxl_byte> im = vil_load(path);
-    vil_image_view<vxl_byte> want(r.ni, nj, 3);
-    for (unsigned j = 0; j < nj; ++j)
-      for (unsigned i = 0; i < r.ni; ++i) {
-        const unsigned k = unsigned(r.want[j][i] - '0');
-        want(i, j, 0) = vxl_byte(40 * k);
-        want(i, j, 1) = vxl_byte(255 - 30 * k);
-        want(i, j, 2) = vxl_byte(17 * k);
-      }
-    EXPECT_TRUE(same_pixels(im, want)) << r.bitcount;
-  }
-  const bytes hostile_rle[] = {
-      {0},                      // no stream
-      {0, 3, 1, 2},             // cut inside literal indices
-      {8, 5, 0},                // cut inside an escape
-      {0, 2, 1},                // cut inside a skip
-      {8, 5, 0, 0},             // ends before the last row, without an end
+  // Run-length streams cut before their end, or running past the image.
+  std::vector<bytes> hostile_rle = {
       {0, 0, 0, 0, 0, 0, 0, 0, 1, 5},  // a run after the last row
       {0, 0, 0, 0, 0, 0, 0, 0, 0, 0},  // more rows than the image
-      {0, 2, 7, 0, 0, 1},       // a skip past the row
+      {0, 2, 7, 0, 0, 1},              // a skip past the row
   };
+  for (auto end = rle8.begin(); end != rle8.end(); ++end) hostile_rle.emplace_back(rle8.begin(), end);
   for (const bytes& stream : hostile_rle) {
-    write_file(path, rle_bmp(6, 4, 8, 1, stream));
+    write_file(path, image_bombs::rle_bmp(6, 4, 8, 1, stream));
     EXPECT_TRUE(refused(path)) << stream.size();
   }
-  write_file(path, rle_bmp(6, 4, 4, 1, {0, 1}));  // RLE8 of 4-bit pixels
+  write_file(path, image_bombs::rle_bmp(6, 4, 4, 1, {0, 1}));  // RLE8 of 4-bit pixels
   EXPECT_TRUE(refused(path));
 }
 
