@@ -30,19 +30,6 @@ struct channel
   }
 };
 
-// Bytes of a run-length stream, read one at a time; the end of the file
-// is a truncated stream.
-struct rle_bytes
-{
-  std::FILE* f;
-  bool next(unsigned& b)
-  {
-    const int c = std::getc(f);
-    b = unsigned(c);
-    return c != EOF;
-  }
-};
-
 // Decodes an RLE8 or RLE4 stream (bits 8 or 4) into view, whose pixels
 // start as palette entry 0, the colour of pixels the stream skips.  The
 // stream's rows run bottom-up unless top_down.  Null on success, else why not.
@@ -53,7 +40,15 @@ const char* decode_rle(std::FILE* f, unsigned bits, bool top_down, const std::ve
   for (unsigned j = 0; j < nj; ++j)
     for (unsigned i = 0; i < ni; ++i)
       for (unsigned p = 0; p < np; ++p) view(i, j, p) = palette[p];
-  rle_bytes in{f};
+  // The stream's next byte; the end of the file is a truncated stream.
+  const auto next = [f](unsigned& b) {
+    const int c = std::getc(f);
+    b = unsigned(c);
+    return c != EOF;
+  };
+  // Index k of a run or of literals from byte b: b itself, or in RLE4 its
+  // high nibble then its low one.
+  const auto index = [bits](unsigned b, unsigned k) { return bits == 8 ? b : (k & 1) ? b & 15 : b >> 4; };
   unsigned x = 0, y = 0;  // y counts rows in the stream's order
   // Writes the next pixel of a row; false past the last row.  Encoders run
   // on into a row's padding (to a whole word, or as far as they like), so
@@ -68,11 +63,11 @@ const char* decode_rle(std::FILE* f, unsigned bits, bool top_down, const std::ve
   };
   for (;;) {
     unsigned count, value;
-    if (!in.next(count) || !in.next(value))
+    if (!next(count) || !next(value))
       return y >= nj ? nullptr : "run-length data is truncated";  // the last rows' end is enough
     if (count > 0) {  // a run: one index, or two alternating ones in RLE4
       for (unsigned k = 0; k < count; ++k)
-        if (!put(bits == 8 ? value : (k & 1) ? value & 15 : value >> 4)) return "a run goes past the last row";
+        if (!put(index(value, k))) return "a run goes past the last row";
     } else if (value == 0) {  // end of a row
       x = 0;
       if (++y > nj) return "the run-length data has more rows than the image";
@@ -80,7 +75,7 @@ const char* decode_rle(std::FILE* f, unsigned bits, bool top_down, const std::ve
       return nullptr;
     } else if (value == 2) {  // skip right and up
       unsigned dx, dy;
-      if (!in.next(dx) || !in.next(dy)) return "run-length data is truncated";
+      if (!next(dx) || !next(dy)) return "run-length data is truncated";
       x += dx;
       y += dy;
       if (x > ni || y > nj) return "a skip goes past the image";
@@ -88,10 +83,10 @@ const char* decode_rle(std::FILE* f, unsigned bits, bool top_down, const std::ve
       const unsigned n = bits == 8 ? value : (value + 1) / 2;
       unsigned b = 0;
       for (unsigned k = 0; k < value; ++k) {
-        if ((bits == 8 || !(k & 1)) && !in.next(b)) return "run-length data is truncated";
-        if (!put(bits == 8 ? b : (k & 1) ? b & 15 : b >> 4)) return "a run goes past the last row";
+        if ((bits == 8 || !(k & 1)) && !next(b)) return "run-length data is truncated";
+        if (!put(index(b, k))) return "a run goes past the last row";
       }
-      if ((n & 1) && !in.next(b)) return "run-length data is truncated";
+      if ((n & 1) && !next(b)) return "run-length data is truncated";
     }
   }
 }

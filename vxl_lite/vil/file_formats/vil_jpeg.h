@@ -9,8 +9,9 @@
 bool vil_jpeg_probe(const unsigned char* head, std::size_t n);
 
 // Reads the JPEG file open in f: grey gives 1 plane, colour 3 (RGB), and
-// CMYK (or YCCK) 3 too, converted to RGB, all bytes.  Corrupt data that libjpeg would only warn about (and
-// patch over) is a failure here too.  Null, with the error line, on failure.
+// CMYK (or YCCK) 3 too, converted to RGB, all bytes.  Corrupt data that
+// libjpeg would only warn about (and patch over) is a failure here too.
+// Null, with the error line, on failure.
 vil_image_view_base_sptr vil_jpeg_read(const char* path, std::FILE* f);
 
 // Writes an 8-bit view of 1 (grey) or 3 (colour) planes to f, open for

@@ -130,9 +130,9 @@ void invert_grey(vil_image_view_base& base)
 template <class T>
 vil_image_view_base_sptr cmyk_as_rgb(const vil_image_view_base_sptr& base)
 {
-  const vil_image_view<T>& v = static_cast<const vil_image_view<T>&>(*base);
+  vil_image_view<T>& v = static_cast<vil_image_view<T>&>(*base);
   const unsigned ni = v.ni(), nj = v.nj(), np = v.nplanes();
-  T* data = const_cast<T*>(v.top_left_ptr());  // interleaved rows, as read
+  T* data = v.top_left_ptr();  // interleaved rows, as read
   const std::size_t n = std::size_t(ni) * nj;
   for (std::size_t k = 0; k < n; ++k) {
     vil_cmyk_to_rgb(data + k * np, np, data + k * (np - 1), np - 1, 1, false);
