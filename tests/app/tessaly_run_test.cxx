@@ -516,13 +516,9 @@ TEST(TessalyRun, UnusableFilesGiveUnableToLoadImageAndChangeNothing)
     EXPECT_EQ(closer.texts, QStringList{"Unable to load image"});
     EXPECT_EQ(closer.parents, std::vector<QWidget*>{nullptr});
     // The file and the reason, in plain words.
-    ASSERT_EQ(closer.infos.size(), 1);
-    const QString said = closer.infos[0];
-    EXPECT_TRUE(said.startsWith(QString::fromStdString(path) + ": ")) << said.toStdString();
-    EXPECT_GT(said.size(), int(path.size()) + 8) << said.toStdString();
-    if (path.find("deep") != std::string::npos) {
-      EXPECT_TRUE(said.contains("16-bit pixels")) << said.toStdString();
-    }
+    const QString said = closer.infos.value(0), reason = said.mid(int(path.size()) + 2);
+    EXPECT_TRUE(said.startsWith(QString::fromStdString(path) + ": ") && reason.size() > 6) << said.toStdString();
+    EXPECT_TRUE(path.find("deep") == std::string::npos || reason.startsWith("16-bit pixels")) << said.toStdString();
     expect_unchanged(*w, before);
   }
 
@@ -571,12 +567,10 @@ TEST(TessalyRun, LoadImageDialogAndTitle)
     EXPECT_EQ(closer.parents, std::vector<QWidget*>{w.get()});
     // Images first, taking every name vil_save gives (in any case), then anything.
     ASSERT_EQ(closer.filters.size(), 2);
-    const QString images = closer.filters[0];
-    EXPECT_TRUE(images.startsWith("Images (") && images.endsWith(")")) << images.toStdString();
-    const QStringList globs = images.mid(8, images.size() - 9).split(' ');
+    EXPECT_EQ(closer.filters[1], QString("All files (*)"));
+    const QStringList globs = closer.filters[0].section('(', 1).chopped(1).split(' ');
     for (const char* name : {"a.png", "a.jpg", "a.JPEG", "a.tif", "a.tiff", "a.bmp", "a.pbm", "a.pgm", "a.ppm", "a.pnm"})
       EXPECT_TRUE(QDir::match(globs, name)) << name;
-    EXPECT_EQ(closer.filters[1], QString("All files (*)"));
     expect_unchanged(*w, before);
   }
   {

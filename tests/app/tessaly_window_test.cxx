@@ -25,21 +25,6 @@
 
 namespace
 {
-QAction* menu_item(tessaly& w, const QString& menu, const QString& item)
-{
-  auto* bar = w.findChild<QMenuBar*>();
-  if (!bar)
-    return nullptr;
-  for (QAction* m : bar->actions()) {
-    if (m->text() != menu || !m->menu())
-      continue;
-    for (QAction* a : m->menu()->actions())
-      if (a->text() == item)
-        return a;
-  }
-  return nullptr;
-}
-
 QSlider* slider(tessaly& w, const char* name) { return w.findChild<QSlider*>(name); }
 
 class square_figure : public qvwr_figure

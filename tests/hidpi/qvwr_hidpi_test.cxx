@@ -44,9 +44,7 @@ TEST(QvwrHighDensity, ImageIsSampledAtDeviceResolution)
 TEST(QvwrHighDensity, SnakeRunPaintsNothingOutsideTheBoxes)
 {
   auto w = shown_window();
-  click(*w, vgl_point_2d<double>(170, 70));
-  click(*w, vgl_point_2d<double>(230, 160));
-  click(*w, vgl_point_2d<double>(120, 170));
+  click_around_disc(*w);
   w->search();
   qvwr_viewer* v = w->q_viewer();
   const qreal r = v->devicePixelRatioF();
@@ -113,12 +111,10 @@ TEST(QvwrHighDensity, SnakeCurveIsOneLogicalPixelWide)
     GTEST_SKIP() << "a line of width " << r << " device pixels has no whole 2 x 2 blocks to count";
   w->resize(500, 500);
   QCoreApplication::processEvents();
-  click(*w, vgl_point_2d<double>(170, 70));
-  click(*w, vgl_point_2d<double>(230, 160));
-  click(*w, vgl_point_2d<double>(120, 170));
+  click_around_disc(*w);
   w->search();
   w->show_edit({}, std::vector<vgl_point_2d<double>>(w->snake_pts()));  // the curve alone
-  const QImage g = w->q_viewer()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  const QImage g = grab(*w);
   auto red = [&](int x, int y) { return g.pixel(x, y) == qRgb(255, 0, 0); };
   // A one-device-pixel hairline has almost no 2 x 2 blocks of red; a line
   // two device pixels wide is made of them.

@@ -587,15 +587,12 @@ TEST(QvwrViewer, MouseZoomSurvivesEmptyDisplaysBadPointsAndResizes)
     v.unZoom();
     const vgl_box_2d<double> before = v.viewWindow();
     v.zoomAbout(r.at, r.factor);
-    if (r.refused) {
-      EXPECT_EQ(v.viewWindow(), before);
-    }
+    EXPECT_TRUE(!r.refused || v.viewWindow() == before);
     const vgl_point_2d<double> centre = v.viewWindow().centroid();
     v.displaySize(r.then.width(), r.then.height());
     const double fit = std::min(r.then.width() / 20.0, r.then.height() / 10.0);
     EXPECT_GE(v.worldToDisplay().xx(), 0.5 * fit - 1e-9);
     EXPECT_LE(v.worldToDisplay().xx(), std::max(32.0, fit) + 1e-9);
-    EXPECT_NEAR(v.viewWindow().centroid_x(), centre.x(), 1e-9);
-    EXPECT_NEAR(v.viewWindow().centroid_y(), centre.y(), 1e-9);
+    EXPECT_NEAR((v.viewWindow().centroid() - centre).length(), 0.0, 1e-9);
   }
 }

@@ -5,7 +5,6 @@
 // answered with `choose` (cancelled when that is empty).
 #include <vector>
 #include <QApplication>
-#include <QDialog>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -22,40 +21,36 @@ class dialog_closer
         auto* d = qobject_cast<QDialog*>(w);
         if (!d || !d->isVisible())
           continue;
-        titles.push_back(d->windowTitle());
         auto* box = qobject_cast<QMessageBox*>(d);
+        titles.push_back(d->windowTitle());
         texts.push_back(box ? box->text() : QString());
         infos.push_back(box ? box->informativeText() : QString());
         parents.push_back(d->parentWidget());
-        if (auto* fd = qobject_cast<QFileDialog*>(d)) {
+        auto* fd = qobject_cast<QFileDialog*>(d);
+        if (fd) {
           filters = fd->nameFilters();
           folders.push_back(fd->directory().absolutePath());
-          // A dialog that will not take the name is cancelled after a
-          // second, so the test fails instead of hanging.
-          if (!choose.isEmpty() && ++answer_tries_ < 200) {
-            // Typed as a user would: selectFile() leaves the name field
-            // alone while it has the focus.
-            fd->selectFile(choose);
-            if (auto* name = fd->findChild<QLineEdit*>("fileNameEdit"))
-              name->setText(choose);
-            QMetaObject::invokeMethod(fd, "accept");
-            continue;
-          }
         }
-        d->done(0);
+        // Typed as a user would (selectFile() leaves a focused name field
+        // alone); a dialog that will not take it is cancelled after a second.
+        if (fd && !choose.isEmpty() && ++answer_tries_ < 200) {
+          fd->selectFile(choose);
+          if (auto* name = fd->findChild<QLineEdit*>("fileNameEdit"))
+            name->setText(choose);
+          QMetaObject::invokeMethod(fd, "accept");
+        } else {
+          d->done(0);
+        }
       }
     });
     timer_.start();
   }
 
-  QStringList titles;
-  QStringList texts;
-  // A message box's informative text, the reason it gives.
-  QStringList infos;
+  // Each dialog's title, a message box's text and informative text (its
+  // reason), the parent; the last file dialog's filters and each one's folder.
+  QStringList titles, texts, infos;
   std::vector<QWidget*> parents;
-  // The last file dialog's filters, and the folder each one started in.
-  QStringList filters;
-  QStringList folders;
+  QStringList filters, folders;
 
  private:
   QTimer timer_;

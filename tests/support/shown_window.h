@@ -1,13 +1,16 @@
 #ifndef tessaly_tests_support_shown_window_h_
 #define tessaly_tests_support_shown_window_h_
-// The main window built, placed and shown as main() does; clicks and drags
-// on its viewer at world positions; what it shows, to compare before and
-// after.
+// The main window built, placed and shown as main() does; its menu items;
+// clicks and drags on its viewer at world positions; what it shows, to
+// compare before and after.
 #include <cmath>
 #include <memory>
 #include <vector>
+#include <QAction>
 #include <QCoreApplication>
 #include <QImage>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -22,6 +25,17 @@ inline std::unique_ptr<tessaly> shown_window()
   EXPECT_TRUE(QTest::qWaitForWindowExposed(w.get()));
   QCoreApplication::processEvents();
   return w;
+}
+
+// The item of that text in the menu of that text, or null.
+inline QAction* menu_item(tessaly& w, const QString& menu, const QString& item)
+{
+  for (QAction* m : w.findChild<QMenuBar*>()->actions())
+    if (m->text() == menu && m->menu())
+      for (QAction* a : m->menu()->actions())
+        if (a->text() == item)
+          return a;
+  return nullptr;
 }
 
 inline QPoint to_display(tessaly& w, const vgl_point_2d<double>& p)
