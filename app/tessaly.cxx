@@ -5,7 +5,6 @@
 #include <new>
 #include <sys/stat.h>
 #include <QAction>
-#include <new>
 #include <QApplication>
 #include <QBoxLayout>
 #include <QCheckBox>
@@ -508,20 +507,7 @@ void tessaly::fill_in_snake_points()
 {
   std::vector<vgl_point_2d<double>> pts;
   resample_curve(pts, edit_points_.points(), point_spacing_, snake_run_settings().max_segments);
-  show_resampled(pts);
-}
-
-void tessaly::show_resampled(std::vector<vgl_point_2d<double>> pts)
-{
-  // The shape figure refers to snake_pts_, which therefore holds the curve
-  // it is given (a local list would leave it pointing at freed memory).
-  // One repaint shows the points and the curve together.
-  q_viewer_->lock();
-  edit_points_.set_points(pts);
-  parts_.setOneToOne(int(pts.size()));
-  snake_pts_.swap(pts);
-  fg_shape_.set(snake_pts_, parts_);
-  q_viewer_->release();
+  show_edit(pts, pts);
 }
 
 void tessaly::search()
@@ -540,19 +526,10 @@ void tessaly::search()
   // holds the last step's points, so the run may go on in its own list.
   std::vector<vgl_point_2d<double>> pts = edit_points_.points();
   run_snake(pts, cost_image_, max_cost_, settings,
-            [this](int, int step, const std::vector<vgl_point_2d<double>>& now) {
-              if (step == 0) {
-                show_resampled(now);
-                return;
-              }
-              snake_pts_ = now;
-              // Curve and points change together: one repaint of the changed area,
-              // painted before the next step is computed.
-              q_viewer_->lock();
-              fg_shape_.set(snake_pts_, parts_);
-              edit_points_.set_points(snake_pts_);
-              q_viewer_->release();
-              q_viewer_->refresh();
+            [this](int, int, const std::vector<vgl_point_2d<double>>& now) {
+              // Curve and points change together, in one repaint of the
+              // changed area before the next step is computed.
+              show_edit(now, now);
             });
   push_edit(tr("Run Snake"), points_before, curve_before);
 }
@@ -562,6 +539,8 @@ void tessaly::search()
 void tessaly::show_edit(const std::vector<vgl_point_2d<double>>& points,
                         const std::vector<vgl_point_2d<double>>& curve)
 {
+  // The shape figure refers to snake_pts_, which therefore holds the curve
+  // (a local list would leave it pointing at freed memory).
   q_viewer_->lock();
   edit_points_.set_points(points);
   snake_pts_ = curve;

@@ -83,7 +83,7 @@ class tessaly : public QWidget
   // load of points; loading an image is none and keeps the stack.
   QUndoStack* undo_stack() { return &undo_stack_; }
   // Shows points as the editable points and curve as the drawn snake, in
-  // one repaint; what an undo step restores.
+  // one repaint: a run's every step, and what an undo step restores.
   void show_edit(const std::vector<vgl_point_2d<double>>& points,
                  const std::vector<vgl_point_2d<double>>& curve);
   // Removes the point picked or added last (Delete, Backspace), if any.
@@ -157,9 +157,6 @@ class tessaly : public QWidget
 
   // Image figure, start image and its cost image (end of construction).
   void build_start_image();
-  // Makes pts, a freshly resampled curve, the editable points, the snake and
-  // the drawn shape, in one repaint.
-  void show_resampled(std::vector<vgl_point_2d<double>> pts);
 
   // Members in construction order.  The image and snake state follows the
   // viewer in this order: image_, fg_image_, edit_points_, fg_shape_,
