@@ -89,8 +89,7 @@ void qvwr_edit_points::mousePressEvent(QMouseEvent* e)
     points_.push_back(w);
     current_index_ = static_cast<int>(points_.size()) - 1;
   }
-  if (!fg_points_.gotViewer()) v.append(fg_points_);
-  showPoints();
+  attachPointsFigure();
   emit mousePressed();
 }
 

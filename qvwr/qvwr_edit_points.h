@@ -4,8 +4,9 @@
 // a press near a point (within the pick radius, in display pixels) picks it,
 // a press elsewhere appends a new point, and moves with the button held drag
 // the picked point.  Any button does this, unless one is made the remove
-// button: its press takes out the point under it and adds none.  The points are world coordinates, shown by a points
-// figure owned here and attached to the viewer on the first press.
+// button: its press takes out the point under it and adds none.  The points
+// are world coordinates, shown by a points figure owned here and attached to
+// the viewer on the first press.
 //
 // The QWidget base only carries the signals; the widget is never shown.
 #include <vector>
