@@ -9,6 +9,7 @@ cli_progress::cli_progress(std::size_t total) : total_(total), tty_(::isatty(STD
 void cli_progress::complain(const std::string& file, const std::string& reason)
 {
   std::lock_guard<std::mutex> lock(m_);
+  if (ended_) return;
   clear();
   std::cerr << "tessaly-snake: " << file << ": " << reason << '\n';
   show();
@@ -25,6 +26,7 @@ void cli_progress::finished(bool ok)
 void cli_progress::summary(double seconds)
 {
   std::lock_guard<std::mutex> lock(m_);
+  if (ended_) return;
   clear();
   char t[32];
   std::snprintf(t, sizeof t, "%.2f", seconds);
@@ -36,8 +38,9 @@ void cli_progress::last_line(const std::string& what)
 {
   std::lock_guard<std::mutex> lock(m_);
   clear();
+  if (ended_) return;
   std::cerr << "tessaly-snake: " << what << std::endl;
-  tty_ = false;  // nothing after it
+  ended_ = true;
 }
 
 std::size_t cli_progress::failed() const
@@ -48,7 +51,7 @@ std::size_t cli_progress::failed() const
 
 void cli_progress::show()
 {
-  if (!tty_) return;
+  if (!tty_ || ended_) return;
   std::cerr << "\rtessaly-snake: " << done_ << "/" << total_ << " images"
             << (failed_ ? ", " + std::to_string(failed_) + " failed" : std::string()) << std::flush;
   shown_ = true;

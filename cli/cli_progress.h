@@ -18,7 +18,8 @@ class cli_progress
   // "tessaly-snake: N images: D done, F failed, T s".
   void summary(double seconds);
   // "tessaly-snake: <what>" as the last line: the progress line is ended
-  // first.  For a program about to stop.
+  // first, and nothing is said after it (a job's complaint that the program
+  // is stopping included).  For a program about to stop.
   void last_line(const std::string& what);
   std::size_t failed() const;
 
@@ -28,7 +29,7 @@ class cli_progress
 
   mutable std::mutex m_;
   std::size_t total_, done_ = 0, failed_ = 0;
-  bool tty_, shown_ = false;
+  bool tty_, shown_ = false, ended_ = false;
 };
 
 #endif

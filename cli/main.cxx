@@ -90,12 +90,11 @@ class signal_stop
         if (done_) return;
         continue;
       }
-      const unsigned removed = vul_save_file::remove_temporaries();
+      // Said first, so that no job's failure to save, as the writer stops,
+      // comes before it.
       const char* name = s == SIGINT ? "SIGINT" : s == SIGTERM ? "SIGTERM" : "SIGHUP";
-      report_.last_line(std::string("stopped by ") + name + "; " +
-                        (removed ? std::to_string(removed) + " unfinished " + (removed == 1 ? "file" : "files") +
-                                     " removed"
-                                 : std::string("no unfinished file left")));
+      report_.last_line(std::string("stopped by ") + name + "; unfinished files removed");
+      vul_save_file::remove_temporaries();
       ::_exit(128 + s);
     }
   }

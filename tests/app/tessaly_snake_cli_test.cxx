@@ -5,8 +5,10 @@
 #include <cmath>
 #include <csignal>
 #include <functional>
+#include <iostream>
 #include <memory>
 #include <sched.h>
+#include <sstream>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <thread>
@@ -21,6 +23,7 @@
 #include <QXmlStreamReader>
 #include <cli/cli_memory_budget.h>
 #include <cli/cli_options.h>
+#include <cli/cli_progress.h>
 #include <gtest/gtest.h>
 #include <shape_data/vsml_points_2d.h>
 #include "support/in_child.h"
@@ -373,6 +376,15 @@ TEST(TessalySnakeCli, CtrlCAndSigtermLeaveNoTemporaries)
     EXPECT_EQ(hidden_files(QFile::encodeName(frames).toStdString()), QStringList());
     QDir(frames).removeRecursively();
   }
+  // A job that fails as the writer stops says nothing after that line.
+  cli_progress report(1);
+  std::ostringstream said;
+  std::streambuf* const was = std::cerr.rdbuf(said.rdbuf());
+  report.last_line("stopped by SIGTERM");
+  report.complain("frame-004.png", "the program is stopping");
+  report.summary(1);
+  std::cerr.rdbuf(was);
+  EXPECT_EQ(said.str(), "tessaly-snake: stopped by SIGTERM\n");
 }
 
 TEST(TessalySnakeCli, AnImageWhoseMemoryCannotBeHadFailsAlone)
