@@ -144,7 +144,7 @@ bool finite_number(const std::string& s, double& v)
   return end && *end == '\0' && std::isfinite(v);
 }
 
-bool read_vsl_points(const std::string& bytes, std::vector<point>& pts, std::string& why)
+bool read_vsl_points(std::istream& in, std::vector<point>& pts, std::string& why)
 {
   // The loader reads the classes it has a prototype of.
   vsl_binary_loader<vsml_points>& loader = vsl_binary_loader<vsml_points>::instance();
@@ -152,7 +152,6 @@ bool read_vsl_points(const std::string& bytes, std::vector<point>& pts, std::str
   for (const vsml_points* proto : loader.object()) known = known || proto->is_a() == "vsml_points_2d";
   if (!known) loader.add(vsml_points_2d());
 
-  std::istringstream in(bytes);
   vsml_points* read = nullptr;
   // The stream's readers say what is wrong on std::cerr; that becomes part
   // of the one reason given.
@@ -214,7 +213,8 @@ bool read_text_points(const std::string& text, std::vector<point>& pts, std::str
   char sep = 0;
   std::size_t columns = 2, xc = 0, yc = 1;
   long n = 0;
-  for (std::size_t at = 0; at < text.size();) {
+  // A byte-order mark, as some editors and spreadsheets write, is skipped.
+  for (std::size_t at = text.compare(0, 3, "\xef\xbb\xbf") == 0 ? 3 : 0; at < text.size();) {
     std::size_t end = text.find('\n', at);
     if (end == std::string::npos) end = text.size();
     std::string line = text.substr(at, end - at);
@@ -248,7 +248,6 @@ bool read_text_points(const std::string& text, std::vector<point>& pts, std::str
     } else {
       f = fields_of(line, sep);
     }
-    point p;
     double x = 0, y = 0;
     if (f.size() != columns || !finite_number(f[xc], x) || !finite_number(f[yc], y)) {
       why = quoted_line(n, line) + (columns == 2 && xc == 0 ? " is not a point x,y"
@@ -345,10 +344,8 @@ bool read_snake_points(std::istream& in, std::vector<point>& pts, std::string& w
     why = errno ? std::strerror(errno) : "read error";
     return false;
   }
-  std::istringstream head(bytes);
-  // A byte-order mark, as some editors and spreadsheets write, is skipped.
-  const bool read = vsl_b_istream_test(head) ? read_vsl_points(bytes, pts, why)
-                    : read_text_points(bytes.compare(0, 3, "\xef\xbb\xbf") == 0 ? bytes.substr(3) : bytes, pts, why);
+  std::istringstream record(bytes);
+  const bool read = vsl_b_istream_test(record) ? read_vsl_points(record, pts, why) : read_text_points(bytes, pts, why);
   if (!read) pts.clear();
   return read;
 }

@@ -7,23 +7,18 @@
 #include <vector>
 #include <app/snake_points_file.h>
 #include <cli/cli_output.h>
+#include <vul/vul_save_file.h>
 
 namespace
 {
 namespace fs = std::filesystem;
 
-// The file a name stands for: links followed by hand (a dangling one names
-// the file a save creates, as vul_save_file does), then the folders above
-// made canonical.
+// The file a name stands for: the one a save writes (a dangling link names
+// the file it creates), in its folder made canonical.
 fs::path file_of(const std::string& name)
 {
   std::error_code ec;
-  fs::path p = fs::absolute(name, ec);
-  for (int hops = 0; hops < 40 && fs::is_symlink(fs::symlink_status(p, ec)); ++hops) {
-    const fs::path to = fs::read_symlink(p, ec);
-    if (ec) break;
-    p = to.is_absolute() ? to : p.parent_path() / to;
-  }
+  const fs::path p = fs::absolute(vul_save_file::target_of(name), ec);
   const fs::path c = fs::weakly_canonical(p, ec);
   return ec ? p.lexically_normal() : c;
 }

@@ -158,10 +158,19 @@ cli_outcome run_image(const std::string& path, const std::vector<point>& start,
       return cli_outcome::misused;
     }
 
+  // What the points files record; its smoothing factor is the cost's.
+  snake_points_record r;
+  r.image = path;
+  r.ni = image.ni();
+  r.nj = image.nj();
+  r.weight = opt.weight;
+  r.smooth = opt.smooth;
+  r.run = opt.run;
+
   vimt_image_2d_of<float> cost;
   vil_image_view<float> scratch;
   float lo = 0.0f, hi = 0.0f;
-  snake_cost_image(image, opt.smooth_k(), cost.image(), scratch, lo, hi);
+  snake_cost_image(image, r.smooth_k(), cost.image(), scratch, lo, hi);
   scratch.clear();
 
   // What overlays and frames show.
@@ -210,13 +219,6 @@ cli_outcome run_image(const std::string& path, const std::vector<point>& start,
     complain(path, "the run gave a point that is not a finite number; no points are written");
     ok = false;
   }
-  snake_points_record r;
-  r.image = path;
-  r.ni = image.ni();
-  r.nj = image.nj();
-  r.weight = opt.weight;
-  r.smooth = opt.smooth;
-  r.run = opt.run;
   r.pts = pts;
   std::string error;
   for (const std::string& name : opt.outputs) {

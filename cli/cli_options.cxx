@@ -95,11 +95,6 @@ std::string option_error(int c, char** argv, const option* longs)
 }
 }  // namespace
 
-double cli_options::smooth_k() const
-{
-  return smooth < 0 ? snake_start_smooth_k : snake_smooth_k_from_slider(smooth);
-}
-
 bool parse_cli_options(int argc, char** argv, cli_options& opt, std::string& error)
 {
   enum

@@ -36,9 +36,6 @@ struct cli_options
   std::string make_start_image;
   bool help = false;
   bool version = false;
-
-  // The smoothing factor these options ask for.
-  double smooth_k() const;
 };
 
 // Limits the options keep to, far beyond any use: they bound a run's time,

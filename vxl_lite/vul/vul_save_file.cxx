@@ -248,6 +248,12 @@ bool vul_save_file::write(const std::string& path, const std::string& bytes, std
   return true;
 }
 
+std::string vul_save_file::target_of(const std::string& path)
+{
+  std::string target;
+  return follow_links(path, target) ? target : path;
+}
+
 unsigned vul_save_file::remove_temporaries()
 {
   temp_registry& reg = registry();

@@ -51,6 +51,10 @@ class vul_save_file
   // bytes as the whole file at path.  False, with the reason in why.
   static bool write(const std::string& path, const std::string& bytes, std::string& why);
 
+  // The file a save of path writes: path with its links followed (path
+  // itself when they loop), so that callers can compare names as it does.
+  static std::string target_of(const std::string& path);
+
   // Removes every temporary file of every thread that is not yet committed,
   // and makes later open() calls fail: for a program that is about to end on
   // a signal.  Returns how many were removed.
