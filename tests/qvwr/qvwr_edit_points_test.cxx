@@ -224,12 +224,12 @@ TEST(QvwrEditPoints, RemoveButtonIsAnOptIn)
   };
   // Off: the right button picks and drags like any other.
   right(41, 11);
-  EXPECT_EQ(e.points(), (std::vector<pt>{pt(10, 10), pt(71, 41), pt(70, 10)}));
-
+  const std::vector<pt> dragged{pt(10, 10), pt(71, 41), pt(70, 10)};
+  EXPECT_EQ(e.points(), dragged);
   e.setRemoveButton(Qt::RightButton);
   QSignalSpy pressed(&e, &qvwr_edit_points::mousePressed);
   right(150, 150);  // away from every point: nothing
-  EXPECT_EQ(e.points(), (std::vector<pt>{pt(10, 10), pt(71, 41), pt(70, 10)}));
+  EXPECT_EQ(e.points(), dragged);
   EXPECT_EQ(pressed.count(), 0);
   right(73, 43);
   EXPECT_EQ(e.points(), (std::vector<pt>{pt(10, 10), pt(70, 10)}));
