@@ -385,18 +385,15 @@ bool tessaly::load_points(const char* path, std::string* why)
     ok = false;
     reason = "the file holds no points";
   }
-  // Points far off the image (more than ten image sizes) are a wrong file,
-  // and would take the snake's arithmetic out of range.
-  const double ni = image_.ni(), nj = image_.nj();
-  for (std::size_t k = 0; ok && k < pts.size(); ++k) {
-    const double x = pts[k].x(), y = pts[k].y();
-    if (x < -10 * ni || x > 11 * ni || y < -10 * nj || y > 11 * nj) {
+  // Points far off the image are a wrong file, and would take the snake's
+  // arithmetic out of range.
+  for (std::size_t k = 0; ok && k < pts.size(); ++k)
+    if (snake_point_far_outside(pts[k], image_.ni(), image_.nj())) {
       ok = false;
-      reason = "point " + std::to_string(k + 1) + " (" + snake_number(x) + ", " + snake_number(y) +
-               ") lies far outside the " + std::to_string(image_.ni()) + " x " +
+      reason = "point " + std::to_string(k + 1) + " (" + snake_number(pts[k].x()) + ", " +
+               snake_number(pts[k].y()) + ") lies far outside the " + std::to_string(image_.ni()) + " x " +
                std::to_string(image_.nj()) + " image";
     }
-  }
   if (ok) {
     const std::vector<vgl_point_2d<double>> points = edit_points_.points(), curve = snake_pts_;
     show_edit(pts, {});

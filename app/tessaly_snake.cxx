@@ -145,6 +145,13 @@ void resample_curve(std::vector<point>& dest, const std::vector<point>& src, dou
   dest = std::move(out);
 }
 
+bool snake_point_far_outside(const vgl_point_2d<double>& p, unsigned ni, unsigned nj)
+{
+  // How far outside [0, n - 1] v lies, in sizes n.
+  auto outside = [](double v, unsigned n) { return std::max({0.0, -v, v - (double(n) - 1.0)}) / double(n); };
+  return outside(p.x(), ni) > snake_most_sizes_outside || outside(p.y(), nj) > snake_most_sizes_outside;
+}
+
 double snake_weight_from_slider(int v)
 {
   return std::clamp(v, 0, snake_slider_max) / 100.0;

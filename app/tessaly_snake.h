@@ -49,6 +49,13 @@ void resample_curve(std::vector<vgl_point_2d<double>>& dest,
 
 // Fewest start points that define a closed snake.
 const std::size_t snake_min_start_points = 3;
+// Start points further than this many image sizes outside the image are
+// refused: nothing useful starts there, and far enough out their distances
+// overflow.
+const double snake_most_sizes_outside = 10;
+// True when p lies more than snake_most_sizes_outside sizes outside an image
+// of ni x nj pixels (pixel centres 0..ni - 1, 0..nj - 1).
+bool snake_point_far_outside(const vgl_point_2d<double>& p, unsigned ni, unsigned nj);
 // The sliders run from 0 to this.
 const int snake_slider_max = 100;
 // The smoothing factor the window starts with (its slider then reads 50, which

@@ -81,12 +81,6 @@ bool all_finite(const std::vector<point>& pts)
                      [](const point& p) { return std::isfinite(p.x()) && std::isfinite(p.y()); });
 }
 
-// How far outside [0, n - 1] v lies, in sizes n.
-double sizes_outside(double v, unsigned n)
-{
-  return std::max({0.0, -v, v - (double(n) - 1.0)}) / double(n);
-}
-
 double perimeter(const std::vector<point>& pts)
 {
   double sum = 0.0;
@@ -148,8 +142,7 @@ cli_outcome run_image(const std::string& path, const std::vector<point>& start,
     return cli_outcome::failed;
   }
   for (const point& p : start)
-    if (sizes_outside(p.x(), image.ni()) > cli_most_sizes_outside ||
-        sizes_outside(p.y(), image.nj()) > cli_most_sizes_outside) {
+    if (snake_point_far_outside(p, image.ni(), image.nj())) {
       std::ostringstream at;
       at << p.x() << ',' << p.y();
       complain(path, "the start point " + at.str() +

@@ -20,11 +20,6 @@ enum class cli_outcome
   misused,  // the start points lie absurdly far outside the image: bad usage
 };
 
-// Start points further than this many image sizes outside an image are
-// refused: nothing useful starts there, and far enough out their distances
-// overflow.
-const double cli_most_sizes_outside = 10;
-
 // Bytes a job needs for an image of ni x nj pixels of nplanes samples of
 // bytes_per_sample bytes with opt's outputs: the image, its cost and the
 // filter's work image, and an overlay with its drawing and encoding.
