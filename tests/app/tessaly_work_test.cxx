@@ -192,12 +192,8 @@ TEST(TessalyWork, HelpAndVersionNeedNoDisplay)
   for (const auto& r : rows) {
     SCOPED_TRACE(r.args.join(' ').toStdString());
     QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove("DISPLAY");
-    env.remove("WAYLAND_DISPLAY");
-    env.insert("QT_QPA_PLATFORM", r.platform);
-    p.setProcessEnvironment(env);
-    p.start(TESSALY_EXE, r.args);
+    p.start("env", QStringList{"-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", QString("QT_QPA_PLATFORM=") + r.platform,
+                               TESSALY_EXE} + r.args);
     ASSERT_TRUE(p.waitForFinished(30000));
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p.exitCode(), r.code);
