@@ -1,4 +1,5 @@
 #include <app/tessaly_snake.h>
+#include <app/snake_run.h>
 
 #include <algorithm>
 #include <cassert>
@@ -179,15 +180,12 @@ void snake_cost_image(const vil_image_view<vxl_byte>& image, double smooth_k,
 void run_snake(std::vector<point>& pts, const vimt_image_2d_of<float>& cost, float max_cost,
                const snake_run_settings& s, const snake_step_callback& on_step)
 {
-  for (int pass = 0; pass < s.passes; ++pass) {
-    resample_curve(pts, pts, s.spacing, s.max_segments);
-    if (on_step) on_step(pass, 0, pts);
-    for (int step = 1; step <= s.steps; ++step) {
-      one_snake_iteration(pts, cost, max_cost, s.spacing, s.weight, s.neighbour_offset,
-                          s.move_fraction);
-      if (on_step) on_step(pass, step, pts);
-    }
+  snake_run run(std::move(pts), cost, max_cost, s);
+  while (!run.done()) {
+    run.advance();
+    if (on_step) on_step(run.pass(), run.step(), run.points());
   }
+  pts = run.points();
 }
 
 void snake_start_image(vil_image_view<vxl_byte>& image)

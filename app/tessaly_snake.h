@@ -107,7 +107,8 @@ typedef std::function<void(int pass, int step, const std::vector<vgl_point_2d<do
 
 // One run: for each pass, pts is resampled (spacing, max_segments) and then
 // moved by `steps` snake steps on cost, whose largest value is max_cost;
-// on_step is called after the resampling and after every step.  pts holds
+// on_step is called after the resampling and after every step.  A snake_run
+// takes the same run one unit at a time.  pts holds
 // the start points (at least one) and ends holding the snake.
 void run_snake(std::vector<vgl_point_2d<double>>& pts, const vimt_image_2d_of<float>& cost,
                float max_cost, const snake_run_settings& settings,

@@ -1,4 +1,5 @@
 #include <app/tessaly_snake.h>
+#include <app/snake_run.h>
 
 #include <cfenv>
 #include <cmath>
@@ -322,12 +323,27 @@ TEST(SnakeRun, TriangleConvergesOnTheDiscOfTheStartImage)
   vil_math_value_range(cost.image(), min_cost, max_cost);
   ASSERT_GT(max_cost, 0.0f);
 
-  // Ten passes of resampling and ten steps, as "Run Snake" does.
+  // Ten passes of resampling and ten steps, as "Run Snake" does; a
+  // snake_run takes the same units one at a time, bit for bit.
   pts_t pts = {pt(170, 70), pt(230, 160), pt(120, 170)};
+  snake_run run(pts, cost, max_cost, snake_run_settings());
+  EXPECT_EQ(run.pass(), -1);
   for (int pass = 0; pass < 10; ++pass) {
-    resample_curve(pts, pts, 5.0, 50);
-    for (int k = 0; k < 10; ++k) one_snake_iteration(pts, cost, max_cost, 5.0, 0.5, 1, 0.9);
+    for (int step = 0; step <= 10; ++step) {
+      if (step == 0)
+        resample_curve(pts, pts, 5.0, 50);
+      else
+        one_snake_iteration(pts, cost, max_cost, 5.0, 0.5, 1, 0.9);
+      ASSERT_FALSE(run.done());
+      run.advance();
+      ASSERT_EQ(run.pass(), pass);
+      ASSERT_EQ(run.step(), step);
+      ASSERT_EQ(run.points(), pts) << "pass " << pass << " step " << step;
+    }
   }
+  EXPECT_TRUE(run.done());
+  run.advance();
+  EXPECT_EQ(run.points(), pts);
 
   ASSERT_GE(pts.size(), 20u);
   double sum = 0;
