@@ -23,6 +23,7 @@
 #include <vil/file_formats/vil_viff.h>
 #include <vil/vil_image_view.h>
 #include <vil/vil_load.h>
+#include <vil/vil_load_page.h>
 #include "fuzz_support.h"
 
 namespace
@@ -82,6 +83,27 @@ void read_every_pixel(const vil_image_view_base& base)
   volatile double sink = sum;
   (void)sink;
 }
+
+// A loaded image has pixels within the size limit, every one readable.
+void check_loaded(const vil_image_view_base& im, const std::string& err)
+{
+  FUZZ_CHECK(im.ni() > 0 && im.nj() > 0 && im.nplanes() > 0, err);
+  const unsigned bytes_per_sample = vil_pixel_format_sizeof_components(im.pixel_format());
+  FUZZ_CHECK(bytes_per_sample > 0, err);
+  FUZZ_CHECK((unsigned long long)im.size() * bytes_per_sample <= fuzz_max_bytes, err);
+  switch (im.pixel_format()) {
+    case VIL_PIXEL_FORMAT_BOOL: read_every_pixel<bool>(im); break;
+    case VIL_PIXEL_FORMAT_BYTE: read_every_pixel<vxl_byte>(im); break;
+    case VIL_PIXEL_FORMAT_SBYTE: read_every_pixel<vxl_sbyte>(im); break;
+    case VIL_PIXEL_FORMAT_UINT_16: read_every_pixel<vxl_uint_16>(im); break;
+    case VIL_PIXEL_FORMAT_INT_16: read_every_pixel<vxl_int_16>(im); break;
+    case VIL_PIXEL_FORMAT_UINT_32: read_every_pixel<vxl_uint_32>(im); break;
+    case VIL_PIXEL_FORMAT_INT_32: read_every_pixel<vxl_int_32>(im); break;
+    case VIL_PIXEL_FORMAT_FLOAT: read_every_pixel<float>(im); break;
+    case VIL_PIXEL_FORMAT_DOUBLE: read_every_pixel<double>(im); break;
+    default: fuzz_fail("unexpected pixel format", im.is_a());
+  }
+}
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -109,22 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(err.compare(0, 10, "vil_load: ") == 0, err);
     return 0;
   }
-  FUZZ_CHECK(im->ni() > 0 && im->nj() > 0 && im->nplanes() > 0, err);
-  const unsigned bytes_per_sample = vil_pixel_format_sizeof_components(im->pixel_format());
-  FUZZ_CHECK(bytes_per_sample > 0, err);
-  FUZZ_CHECK((unsigned long long)im->size() * bytes_per_sample <= fuzz_max_bytes, err);
-  switch (im->pixel_format()) {
-    case VIL_PIXEL_FORMAT_BOOL: read_every_pixel<bool>(*im); break;
-    case VIL_PIXEL_FORMAT_BYTE: read_every_pixel<vxl_byte>(*im); break;
-    case VIL_PIXEL_FORMAT_SBYTE: read_every_pixel<vxl_sbyte>(*im); break;
-    case VIL_PIXEL_FORMAT_UINT_16: read_every_pixel<vxl_uint_16>(*im); break;
-    case VIL_PIXEL_FORMAT_INT_16: read_every_pixel<vxl_int_16>(*im); break;
-    case VIL_PIXEL_FORMAT_UINT_32: read_every_pixel<vxl_uint_32>(*im); break;
-    case VIL_PIXEL_FORMAT_INT_32: read_every_pixel<vxl_int_32>(*im); break;
-    case VIL_PIXEL_FORMAT_FLOAT: read_every_pixel<float>(*im); break;
-    case VIL_PIXEL_FORMAT_DOUBLE: read_every_pixel<double>(*im); break;
-    default: fuzz_fail("unexpected pixel format", im->is_a());
-  }
+  check_loaded(*im, err);
   // What the program does with a file: take it as 8-bit pixels or nothing.
   vil_image_view<vxl_byte> bytes_view;
   {
@@ -132,5 +139,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bytes_view = im;
   }
   FUZZ_CHECK(bytes_view.size() == 0 || im->pixel_format() == VIL_PIXEL_FORMAT_BYTE, im->is_a());
+#if defined(FUZZ_FORMAT_TIFF)
+  // The later pages, as a sequence reads them; a refusal says why.
+  std::string why;
+  const unsigned pages = vil_load_page_count(file.path(), why);
+  FUZZ_CHECK(pages > 0 || !why.empty(), "page count");
+  for (unsigned page = 1; page < pages && page < 16; ++page) {
+    const vil_image_view_base_sptr p = vil_load_page(file.path(), page, why);
+    if (p) check_loaded(*p, why);
+    else FUZZ_CHECK(!why.empty(), "page refusal");
+  }
+#endif
   return 0;
 }

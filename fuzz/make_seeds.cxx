@@ -95,60 +95,64 @@ void jpeg_seed(const std::string& name, unsigned ni, unsigned nj, int components
       image_bombs::jpeg(ni, nj, components, [](unsigned k, unsigned j) { return k * 5 + j * 11; }, 80, progressive));
 }
 
-// A TIFF through libtiff itself, in whatever layout the tags ask for.
+// A TIFF through libtiff itself, in whatever layout the tags ask for, of
+// one or more pages.
 void tiff_seed(const std::string& name, unsigned ni, unsigned nj, uint16_t spp, uint16_t bps,
                uint16_t format, uint16_t compression, uint16_t photometric, uint16_t planar,
-               bool tiled)
+               bool tiled, unsigned pages = 1)
 {
   const std::string path = folder("fuzz_load_tiff") + name;
   TIFF* t = TIFFOpen(path.c_str(), "w");
   if (!t) return check(false, name.c_str());
-  TIFFSetField(t, TIFFTAG_IMAGEWIDTH, ni);
-  TIFFSetField(t, TIFFTAG_IMAGELENGTH, nj);
-  TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, spp);
-  TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, bps);
-  TIFFSetField(t, TIFFTAG_SAMPLEFORMAT, format);
-  TIFFSetField(t, TIFFTAG_COMPRESSION, compression);
-  TIFFSetField(t, TIFFTAG_PHOTOMETRIC, photometric);
-  TIFFSetField(t, TIFFTAG_PLANARCONFIG, planar);
-  if ((spp == 4 && photometric != PHOTOMETRIC_SEPARATED) || spp == 2) {
-    const uint16_t extra = EXTRASAMPLE_UNASSALPHA;
-    TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, &extra);
-  }
-  if (photometric == PHOTOMETRIC_PALETTE) {
-    std::vector<uint16_t> r(1u << bps), g(1u << bps), b(1u << bps);
-    for (std::size_t k = 0; k < r.size(); ++k) {
-      r[k] = uint16_t(k * 4000);
-      g[k] = uint16_t(65535 - k * 3000);
-      b[k] = uint16_t(k * 1234);
-    }
-    TIFFSetField(t, TIFFTAG_COLORMAP, r.data(), g.data(), b.data());
-  }
-  const unsigned per_unit = planar == PLANARCONFIG_SEPARATE ? 1 : spp;
-  const unsigned passes = planar == PLANARCONFIG_SEPARATE ? spp : 1;
   bool ok = true;
-  if (tiled) {
-    TIFFSetField(t, TIFFTAG_TILEWIDTH, 16);
-    TIFFSetField(t, TIFFTAG_TILELENGTH, 16);
-    std::vector<unsigned char> tile(TIFFTileSize(t));
-    for (std::size_t k = 0; k < tile.size(); ++k) tile[k] = (unsigned char)(k * 3);
-    for (unsigned s = 0; s < passes; ++s)
-      for (unsigned y = 0; y < nj; y += 16)
-        for (unsigned x = 0; x < ni; x += 16)
-          ok = ok && TIFFWriteTile(t, tile.data(), x, y, 0, uint16_t(s)) >= 0;
-  } else {
-    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, 2);
-    std::vector<unsigned char> row((std::size_t(ni) * per_unit * bps + 7) / 8);
-    for (unsigned s = 0; s < passes; ++s)
-      for (unsigned j = 0; j < nj; ++j) {
-        for (std::size_t k = 0; k < row.size(); ++k) row[k] = (unsigned char)(k * 7 + j * 13 + s);
-        if (format == SAMPLEFORMAT_IEEEFP && bps == 32)
-          for (std::size_t k = 0; k + 4 <= row.size(); k += 4) {
-            const float f = float(k) * 0.25f - float(j);
-            std::memcpy(&row[k], &f, 4);
-          }
-        ok = ok && TIFFWriteScanline(t, row.data(), j, uint16_t(s)) >= 0;
+  for (unsigned page = 0; page < pages; ++page) {
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, ni);
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, nj);
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, spp);
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, bps);
+    TIFFSetField(t, TIFFTAG_SAMPLEFORMAT, format);
+    TIFFSetField(t, TIFFTAG_COMPRESSION, compression);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, photometric);
+    TIFFSetField(t, TIFFTAG_PLANARCONFIG, planar);
+    if ((spp == 4 && photometric != PHOTOMETRIC_SEPARATED) || spp == 2) {
+      const uint16_t extra = EXTRASAMPLE_UNASSALPHA;
+      TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, &extra);
+    }
+    if (photometric == PHOTOMETRIC_PALETTE) {
+      std::vector<uint16_t> r(1u << bps), g(1u << bps), b(1u << bps);
+      for (std::size_t k = 0; k < r.size(); ++k) {
+        r[k] = uint16_t(k * 4000);
+        g[k] = uint16_t(65535 - k * 3000);
+        b[k] = uint16_t(k * 1234);
       }
+      TIFFSetField(t, TIFFTAG_COLORMAP, r.data(), g.data(), b.data());
+    }
+    const unsigned per_unit = planar == PLANARCONFIG_SEPARATE ? 1 : spp;
+    const unsigned passes = planar == PLANARCONFIG_SEPARATE ? spp : 1;
+    if (tiled) {
+      TIFFSetField(t, TIFFTAG_TILEWIDTH, 16);
+      TIFFSetField(t, TIFFTAG_TILELENGTH, 16);
+      std::vector<unsigned char> tile(TIFFTileSize(t));
+      for (std::size_t k = 0; k < tile.size(); ++k) tile[k] = (unsigned char)(k * 3);
+      for (unsigned s = 0; s < passes; ++s)
+        for (unsigned y = 0; y < nj; y += 16)
+          for (unsigned x = 0; x < ni; x += 16)
+            ok = ok && TIFFWriteTile(t, tile.data(), x, y, 0, uint16_t(s)) >= 0;
+    } else {
+      TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, 2);
+      std::vector<unsigned char> row((std::size_t(ni) * per_unit * bps + 7) / 8);
+      for (unsigned s = 0; s < passes; ++s)
+        for (unsigned j = 0; j < nj; ++j) {
+          for (std::size_t k = 0; k < row.size(); ++k) row[k] = (unsigned char)(k * 7 + j * 13 + s + page * 29);
+          if (format == SAMPLEFORMAT_IEEEFP && bps == 32)
+            for (std::size_t k = 0; k + 4 <= row.size(); k += 4) {
+              const float f = float(k) * 0.25f - float(j);
+              std::memcpy(&row[k], &f, 4);
+            }
+          ok = ok && TIFFWriteScanline(t, row.data(), j, uint16_t(s)) >= 0;
+        }
+    }
+    if (page + 1 < pages) ok = ok && TIFFWriteDirectory(t);
   }
   TIFFClose(t);
   check(ok, name.c_str());
@@ -173,6 +177,9 @@ void tiff_seeds()
   tiff_seed("white8.tif", 9, 5, 1, 8, U, COMPRESSION_NONE, PHOTOMETRIC_MINISWHITE, C, false);
   tiff_seed("cmyk8_lzw.tif", 9, 5, 4, 8, U, COMPRESSION_LZW, PHOTOMETRIC_SEPARATED, C, false);
   tiff_seed("cmyk16_planar.tif", 6, 4, 4, 16, U, COMPRESSION_NONE, PHOTOMETRIC_SEPARATED, S, false);
+  // Sequences: the fuzz target reads every page.
+  tiff_seed("pages_grey8.tif", 9, 5, 1, 8, U, COMPRESSION_NONE, grey, C, false, 3);
+  tiff_seed("pages_rgb8_lzw_tiled.tif", 17, 17, 3, 8, U, COMPRESSION_LZW, rgb, C, true, 2);
 }
 
 void le(std::string& s, uint32_t v, int bytes)

@@ -16,6 +16,7 @@
 #include <unistd.h>
 #include <vil/vil_image_view.h>
 #include <vil/vil_load.h>
+#include <vil/vil_load_page.h>
 #include <vil/vil_save.h>
 #include "../../fuzz/image_bombs.h"
 #include "support/pixels_are.h"
@@ -132,35 +133,41 @@ void put32(bytes& b, unsigned v) { put16(b, v & 0xffff); put16(b, v >> 16); }
 // Sample p of pixel (i, j) in the TIFF files below (its lowest bit at 1 bit).
 unsigned tiff_sample(unsigned i, unsigned j, unsigned p) { return (i + 10 * j + 60 * p) & 255; }
 
-// A little-endian uncompressed TIFF in one strip: ni x nj pixels of spp
-// samples of 8 bits (or 1).
+// A little-endian uncompressed TIFF of `pages` pages in one strip each: ni
+// x nj pixels of spp samples of 8 bits (or 1), page k's samples those of
+// tiff_sample plus 37 k.
 bytes make_tiff(unsigned ni, unsigned nj, unsigned claimed_ni = 0, unsigned photometric = 1, unsigned spp = 1,
-                unsigned bits = 8)
+                unsigned bits = 8, unsigned pages = 1)
 {
   bytes b = {'I', 'I', 42, 0};
-  const unsigned row = (ni * spp * bits + 7) / 8, n = nj * row, data = 8;
-  bytes pixels(n);  // samples packed first bit highest
-  for (unsigned j = 0; j < nj; ++j)
-    for (unsigned k = 0; k < ni * spp; ++k)
-      pixels[j * row + k * bits / 8] |=
-          (unsigned char)((tiff_sample(k / spp, j, k % spp) & ((1u << bits) - 1)) << (8 - bits - k * bits % 8));
-  const unsigned ifd = data + n + (n & 1);
-  put32(b, ifd);
-  b.insert(b.end(), pixels.begin(), pixels.end());
-  if (n & 1) b.push_back(0);
-  struct entry { unsigned tag, type, value; };
-  const entry entries[] = {{256, 4, claimed_ni ? claimed_ni : ni}, {257, 4, nj}, {258, 3, bits},
-                           {259, 3, 1}, {262, 3, photometric}, {273, 4, data}, {277, 3, spp},
-                           {278, 4, nj}, {279, 4, n}};
-  put16(b, sizeof entries / sizeof entries[0]);
-  for (const entry& e : entries) {
-    put16(b, e.tag);
-    put16(b, e.type);
-    put32(b, 1);
-    if (e.type == 3) { put16(b, e.value); put16(b, 0); }
-    else put32(b, e.value);
-  }
+  const unsigned row = (ni * spp * bits + 7) / 8, n = nj * row;
+  std::size_t link = b.size();  // where the offset of the next page goes
   put32(b, 0);
+  for (unsigned page = 0; page < pages; ++page) {
+    const unsigned data = unsigned(b.size());
+    bytes pixels(n);  // samples packed first bit highest
+    for (unsigned j = 0; j < nj; ++j)
+      for (unsigned k = 0; k < ni * spp; ++k)
+        pixels[j * row + k * bits / 8] |= (unsigned char)(((tiff_sample(k / spp, j, k % spp) + 37 * page) &
+                                                           ((1u << bits) - 1)) << (8 - bits - k * bits % 8));
+    b.insert(b.end(), pixels.begin(), pixels.end());
+    if (n & 1) b.push_back(0);
+    for (int k = 0; k < 4; ++k) b[link + k] = (unsigned char)(b.size() >> (8 * k));
+    struct entry { unsigned tag, type, value; };
+    const entry entries[] = {{256, 4, claimed_ni ? claimed_ni : ni}, {257, 4, nj}, {258, 3, bits},
+                             {259, 3, 1}, {262, 3, photometric}, {273, 4, data}, {277, 3, spp},
+                             {278, 4, nj}, {279, 4, n}};
+    put16(b, sizeof entries / sizeof entries[0]);
+    for (const entry& e : entries) {
+      put16(b, e.tag);
+      put16(b, e.type);
+      put32(b, 1);
+      if (e.type == 3) { put16(b, e.value); put16(b, 0); }
+      else put32(b, e.value);
+    }
+    link = b.size();
+    put32(b, 0);
+  }
   return b;
 }
 
@@ -498,6 +505,54 @@ TEST(VilLoad, TiffFilesAndHostileOnes)
   EXPECT_TRUE(refused(path));
 }
 
+// The pages of a TIFF, and chains of pages that break.  Three 5 x 3 pages,
+// each 16 bytes of pixels and a 114-byte directory, whose last 4 bytes link
+// to the next page.
+TEST(VilLoad, TiffPagesAndBrokenChains)
+{
+  const bytes good = make_tiff(5, 3, 0, 1, 1, 8, 3);
+  const std::size_t last_link = good.size() - 4, page = 130, strip = 8 + 16 + 2 + 5 * 12 + 8;
+  const struct
+  {
+    const char* name;
+    std::size_t at;  // where a 32-bit value is put, 0 for none
+    unsigned value, pages;  // pages 0: the count is refused
+    std::vector<bool> readable;
+  } rows[] = {
+      {"three pages", 0, 0, 3, {true, true, true}},
+      {"the last page links past the end", last_link, 100000, 0, {true, true, true}},
+      // libtiff ends a chain where it loops.
+      {"the last page links back to the first", last_link, 8 + 16, 3, {true, true, true}},
+      {"the second page's strip lies past the end", page + strip, 100000, 3, {true, false, true}},
+      {"the second page's directory is cut off", page + 8 + 16, 0xffff, 0, {true, false, false}},
+  };
+  const std::string path = temp_path("pages.tif");
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.name);
+    bytes data = good;
+    for (int k = 0; r.at && k < 4; ++k) data[r.at + k] = (unsigned char)(r.value >> (8 * k));
+    write_file(path, data);
+    std::string why;
+    EXPECT_EQ(vil_load_page_count(path, why), r.pages) << why;
+    EXPECT_EQ(why.empty(), r.pages > 0) << why;
+    for (unsigned p = 0; p <= 3; ++p) {
+      const vil_image_view<vxl_byte> v = vil_load_page(path, p, why);
+      const bool ok = p < 3 && r.readable[p];
+      EXPECT_EQ(v.size() > 0, ok) << "page " << p + 1 << ": " << why;
+      if (ok && v.size()) EXPECT_EQ(v(4, 2), (24 + 37 * p) & 255) << "page " << p + 1;
+      else EXPECT_FALSE(why.empty());
+    }
+  }
+  // Any other file is one page; a missing one none.
+  write_file(path, make_bmp(5, 4));
+  std::string why;
+  EXPECT_EQ(vil_load_page_count(path, why), 1u);
+  EXPECT_TRUE(vil_load_page(path, 0, why));
+  EXPECT_FALSE(vil_load_page(path, 1, why));
+  EXPECT_EQ(vil_load_page_count(temp_path("missing.tif"), why), 0u);
+  EXPECT_FALSE(why.empty());
+}
+
 // Files whose stored samples are not the picture (VXL hands the samples
 // back, or refuses run-length BMPs) load as the picture, worked out here
 // from each format's definition.
@@ -631,6 +686,7 @@ TEST(VilLoad, MutatedFilesNeverCrash)
   seeds.push_back(read_file(png));
   seeds.push_back(bytes(small_jpeg, small_jpeg + sizeof small_jpeg));
   seeds.push_back(make_tiff(7, 5));
+  seeds.push_back(make_tiff(4, 3, 0, 1, 1, 8, 3));
   seeds.push_back(make_bmp(5, 4));
   const std::string ppm = temp_path("seed.ppm");
   ASSERT_TRUE(vil_save(pattern<vxl_byte>(6, 5, 3, 1), ppm.c_str()));
@@ -649,6 +705,10 @@ TEST(VilLoad, MutatedFilesNeverCrash)
       ::testing::internal::CaptureStderr();
       const vil_image_view_base_sptr im = vil_load(path);
       const std::string err = ::testing::internal::GetCapturedStderr();
+      // A TIFF's later pages too.
+      std::string why;
+      const unsigned pages = vil_load_page_count(path, why);
+      if (pages > 1) vil_load_page(path, pages - 1, why);
       if (!im) {
         ASSERT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
       } else {

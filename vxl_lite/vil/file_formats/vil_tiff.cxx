@@ -200,19 +200,31 @@ bool vil_tiff_probe(const unsigned char* h, std::size_t n)
   return ii || mm;
 }
 
-vil_image_view_base_sptr vil_tiff_read(const char* path, std::FILE*)
+namespace
 {
-  tiff_errors errs;
+// Opens path for reading, errors to errs, allocations capped as every reader's.
+std::unique_ptr<TIFF, tiff_closer> open_tiff(const char* path, tiff_errors& errs)
+{
   TIFFOpenOptions* opts = TIFFOpenOptionsAlloc();
-  if (!opts) return vil_load_fail(path, "libtiff could not start");
+  if (!opts) return nullptr;
   TIFFOpenOptionsSetErrorHandlerExtR(opts, on_error, &errs);
   TIFFOpenOptionsSetWarningHandlerExtR(opts, on_warning, nullptr);
   TIFFOpenOptionsSetMaxSingleMemAlloc(opts, tmsize_t(vil_load_max_bytes()));
   // "m": read, not memory-map, so a file cut short meanwhile gives an error, not a signal.
   std::unique_ptr<TIFF, tiff_closer> tif(TIFFOpenExt(path, "rm", opts));
   TIFFOpenOptionsFree(opts);
-  if (!tif) return vil_load_fail(path, errs.first.empty() ? "cannot open TIFF" : errs.first.c_str());
+  return tif;
+}
 
+vil_image_view_base_sptr open_failed(const char* path, const tiff_errors& errs)
+{
+  return vil_load_fail(path, errs.first.empty() ? "cannot open TIFF" : errs.first.c_str());
+}
+
+// The image of the directory tif is on.
+vil_image_view_base_sptr read_directory(const char* path, const std::unique_ptr<TIFF, tiff_closer>& tif,
+                                        const tiff_errors& errs)
+{
   tiff_layout L{};
   uint16_t photometric = PHOTOMETRIC_MINISBLACK, compression = COMPRESSION_NONE, inkset = INKSET_CMYK;
   if (!TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &L.ni) ||
@@ -256,6 +268,49 @@ vil_image_view_base_sptr vil_tiff_read(const char* path, std::FILE*)
   char why[1024] = "";
   if (TIFFRGBAImageOK(tif.get(), why)) return read_rgba(path, tif.get(), L, errs);
   return vil_load_fail(path, (std::string("unsupported TIFF image: ") + why).c_str());
+}
+}  // namespace
+
+vil_image_view_base_sptr vil_tiff_read(const char* path, std::FILE*)
+{
+  tiff_errors errs;
+  const std::unique_ptr<TIFF, tiff_closer> tif = open_tiff(path, errs);
+  return tif ? read_directory(path, tif, errs) : open_failed(path, errs);
+}
+
+unsigned vil_tiff_page_count(const char* path, unsigned most, std::string& why)
+{
+  tiff_errors errs;
+  const std::unique_ptr<TIFF, tiff_closer> tif = open_tiff(path, errs);
+  if (!tif) {
+    why = errs.first.empty() ? "cannot open TIFF" : errs.first;
+    return 0;
+  }
+  // Follows the chain of pages without reading them; libtiff stops a chain
+  // that loops.  A link that leads nowhere is an error, not an end.
+  const tdir_t n = TIFFNumberOfDirectories(tif.get());
+  if (!errs.first.empty()) {
+    why = "page " + std::to_string(n + 1) + " cannot be read: " + errs.first;
+    return 0;
+  }
+  if (n > most) {
+    why = "more than " + std::to_string(most) + " pages";
+    return 0;
+  }
+  return unsigned(n);
+}
+
+vil_image_view_base_sptr vil_tiff_read_page(const char* path, unsigned page)
+{
+  tiff_errors errs;
+  const std::unique_ptr<TIFF, tiff_closer> tif = open_tiff(path, errs);
+  if (!tif) return open_failed(path, errs);
+  if (page > 0 && !TIFFSetDirectory(tif.get(), tdir_t(page))) {
+    const std::string why = "page " + std::to_string(page + 1) + " cannot be read" +
+                            (errs.first.empty() ? std::string(": there is no such page") : ": " + errs.first);
+    return vil_load_fail(path, why.c_str());
+  }
+  return read_directory(path, tif, errs);
 }
 
 namespace

@@ -3,6 +3,7 @@
 // TIFF (and BigTIFF) files through libtiff.
 #include <cstddef>
 #include <cstdio>
+#include <string>
 #include <vil/vil_image_view_base.h>
 
 // True when the bytes start with a TIFF or BigTIFF header of either byte order.
@@ -16,6 +17,16 @@ bool vil_tiff_probe(const unsigned char* head, std::size_t n);
 // Palette, YCbCr and odd bit depths are converted to 8-bit colour by
 // libtiff.  Null, with the error line, on failure.
 vil_image_view_base_sptr vil_tiff_read(const char* path, std::FILE* f);
+
+// The pages of the TIFF file at path: the images of its main chain, not the
+// thumbnails hanging off them.  0, with the reason in why, when the file
+// cannot be opened, a link of the chain leads nowhere, or there are more
+// than `most`.
+unsigned vil_tiff_page_count(const char* path, unsigned most, std::string& why);
+
+// Reads page `page` (from 0) as vil_tiff_read reads the first.  Null, with
+// the error line, on failure.
+vil_image_view_base_sptr vil_tiff_read_page(const char* path, unsigned page);
 
 // Writes the view to f, open for writing, uncompressed, in any pixel type the
 // reader gives back (bool of 1 plane, 8-, 16- and 32-bit integers, float,
