@@ -1,7 +1,7 @@
 #include <app/snake_image_file.h>
 
 #include <cstring>
-#include <vil/vil_load.h>
+#include <vil/vil_load_page.h>
 #include <vil/vil_pixel_format.h>
 
 namespace
@@ -33,9 +33,10 @@ std::string plain_words(const std::string& reason)
 }
 }  // namespace
 
-bool snake_load_image(const std::string& path, vil_image_view<vxl_byte>& image, std::string& why)
+bool snake_load_image(const std::string& path, vil_image_view<vxl_byte>& image, std::string& why,
+                      unsigned page)
 {
-  const vil_image_view_base_sptr loaded = vil_load(path.c_str(), &why);
+  const vil_image_view_base_sptr loaded = vil_load_page(path, page, why);
   if (!loaded) {
     why = plain_words(why);
     return false;

@@ -10,7 +10,9 @@
 // planes (grey, grey and alpha, colour, colour and alpha).  False, with the
 // reason in why (for example "16-bit pixels: tessaly works on 8-bit images",
 // "the file ends early" or "not an image file tessaly can read"); image is
-// then left as it was.  Nothing is printed.
-bool snake_load_image(const std::string& path, vil_image_view<vxl_byte>& image, std::string& why);
+// then left as it was.  Nothing is printed.  page picks an image of a file
+// that holds several (a TIFF's pages, from 0).
+bool snake_load_image(const std::string& path, vil_image_view<vxl_byte>& image, std::string& why,
+                      unsigned page = 0);
 
 #endif

@@ -54,7 +54,7 @@ std::string cli_frame_name(long long number, long long total)
   return name;
 }
 
-bool cli_check_names(const cli_options& opt, std::string& error)
+bool cli_check_names(const cli_options& opt, const std::vector<cli_frame>& frames, std::string& error)
 {
   for (const std::string& name : opt.outputs)
     if (!snake_points_format_known(name)) {
@@ -71,20 +71,38 @@ bool cli_check_names(const cli_options& opt, std::string& error)
     error = "--overlay " + opt.overlay + ": no file name before the extension";
     return false;
   }
-  const bool none = opt.outputs.empty() && opt.overlay.empty() && opt.frames.empty() && opt.trace.empty();
+  if (opt.track && !opt.frames.empty()) {
+    error = "--frames does not go with --track: give --overlay DIR/%i.png for each frame's final picture";
+    return false;
+  }
+  const bool none = opt.outputs.empty() && opt.overlay.empty() && opt.frames.empty() && opt.trace.empty() &&
+                    opt.measures.empty();
   std::vector<std::string> names = opt.outputs;
   for (const std::string* n : {&opt.overlay, &opt.trace})
     if (!n->empty()) names.push_back(*n);
-  if (opt.images.size() > 1) {
+  std::vector<std::string> with_frames = names;
+  with_frames.push_back(opt.frames);
+  for (const std::string& name : with_frames)
+    if (!opt.track && cli_name_has_frame(name)) {
+      error = name + ": %i, the frame's number, needs --track";
+      return false;
+    }
+  if (cli_name_has_image(opt.measures) || cli_name_has_frame(opt.measures)) {
+    error = "--measures " + opt.measures + ": one file for the whole run, without %n or %i";
+    return false;
+  }
+  if (frames.size() > 1) {
     if (none) {
-      error = "with several images, name the outputs (for example -o %n.csv)";
+      error = std::string("with several ") + (opt.track ? "frames" : "images") +
+              ", name the outputs (for example -o " + (opt.track ? "%i" : "%n") + ".csv)";
       return false;
     }
     for (const std::string& name : names)
-      if (!cli_name_has_image(name)) error = name;
+      if (!cli_name_has_image(name) && !(opt.track && cli_name_has_frame(name))) error = name;
     if (!opt.frames.empty() && !cli_name_has_image(opt.frames)) error = opt.frames;
     if (!error.empty()) {
-      error = "with several images every output name needs %n, the image's name: " + error;
+      error = opt.track ? "with several frames every output name needs %i, the frame's number: " + error
+                        : "with several images every output name needs %n, the image's name: " + error;
       return false;
     }
   }
@@ -94,23 +112,27 @@ bool cli_check_names(const cli_options& opt, std::string& error)
   for (const std::string& image : opt.images) owner.emplace(file_of(image), "the image " + image);
   if (!opt.points_file.empty() && opt.points_file != "-")
     owner.emplace(file_of(opt.points_file), "the points file " + opt.points_file);
-  std::map<fs::path, std::string> frames;  // folder -> its image
-  for (const std::string& image : opt.images) {
+  if (!opt.measures.empty() && !owner.emplace(file_of(opt.measures), "the measures " + opt.measures).second) {
+    error = "the measures " + opt.measures + " would write over " + owner[file_of(opt.measures)];
+    return false;
+  }
+  std::map<fs::path, std::string> frame_dirs;  // folder -> its image
+  for (const cli_frame& f : frames) {
     auto claim = [&](const std::string& out, const std::string& what) {
       const auto [at, fresh] = owner.emplace(file_of(out), what + " " + out);
-      if (!fresh) error = "the " + what + " " + out + " for " + image + " would write over " + at->second;
+      if (!fresh) error = "the " + what + " " + out + " for " + f.label() + " would write over " + at->second;
       return fresh;
     };
     for (const std::string& name : names)
-      if (!claim(cli_expand_name(name, image), "output")) return false;
+      if (!claim(cli_expand_name(name, f.path, f.index, f.count), "output")) return false;
     if (opt.frames.empty()) continue;
-    const std::string dir = cli_expand_name(opt.frames, image);
+    const std::string dir = cli_expand_name(opt.frames, f.path);
     if (!claim(dir, "frames folder")) return false;
-    frames.emplace(file_of(dir), image);
+    frame_dirs.emplace(file_of(dir), f.path);
   }
   // A frame is any file of the frames' pattern in their folder.
   const long long total = (long long)opt.run.passes * opt.run.steps;
-  for (const auto& [dir, image] : frames)
+  for (const auto& [dir, image] : frame_dirs)
     for (const auto& [file, who] : owner)
       if (file.parent_path() == dir && frame_number(file.filename().string(), total) > 0) {
         error = "the frames for " + image + " would write over " + who;

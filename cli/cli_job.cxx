@@ -5,6 +5,7 @@
 #include <new>
 #include <sstream>
 #include <app/snake_image_file.h>
+#include <app/snake_measures.h>
 #include <app/snake_overlay.h>
 #include <app/snake_points_file.h>
 #include <app/tessaly_snake.h>
@@ -81,26 +82,12 @@ bool all_finite(const std::vector<point>& pts)
                      [](const point& p) { return std::isfinite(p.x()) && std::isfinite(p.y()); });
 }
 
-double perimeter(const std::vector<point>& pts)
-{
-  double sum = 0.0;
-  for (std::size_t k = 0; k < pts.size(); ++k) sum += (pts[(k + 1) % pts.size()] - pts[k]).length();
-  return sum;
-}
-
 // A closed curve that encloses nothing: fewer than 3 points, or an area
 // lost in the rounding of its coordinates.
 bool encloses_nothing(const std::vector<point>& pts)
 {
-  if (pts.size() < snake_min_start_points) return true;
-  double twice_area = 0.0;
-  for (std::size_t k = 0; k < pts.size(); ++k) {
-    const point& a = pts[k];
-    const point& b = pts[(k + 1) % pts.size()];
-    twice_area += a.x() * b.y() - b.x() * a.y();
-  }
-  const double p = perimeter(pts);
-  return !(std::fabs(twice_area) > 1e-9 * p * p);
+  const snake_measures m = measure_snake(pts);
+  return pts.size() < snake_min_start_points || !(m.area > 5e-10 * m.perimeter * m.perimeter);
 }
 
 // Why a snake from start collapsed with these settings, and what to change.
@@ -112,7 +99,7 @@ std::string collapse_advice(const std::vector<point>& start, const std::vector<p
                      (end.size() >= snake_min_start_points ? " enclosing no area" : "") + ": ";
   if (opt.run.max_segments < snake_min_start_points)
     return what + "give --max-segments 3 or more (it is " + std::to_string(opt.run.max_segments) + ")";
-  if (perimeter(start) < 3 * opt.run.spacing)
+  if (measure_snake(start).perimeter < 3 * opt.run.spacing)
     return what + "give a --spacing below a third of the start curve's length (it is " +
            snake_number(opt.run.spacing) + ")";
   if (encloses_nothing(start)) return what + "the start points lie on one line; place them around the object";
@@ -120,9 +107,33 @@ std::string collapse_advice(const std::vector<point>& start, const std::vector<p
          std::to_string(opt.weight) + ") so that the image holds the curve";
 }
 
-cli_outcome run_image(const std::string& path, const std::vector<point>& start,
-                      const cli_options& opt, budget_share& share, const cli_complain& complain)
+// A CSV field: quoted, its quotes doubled, when it holds a separator, a
+// quote or a line break.
+std::string csv_field(const std::string& text)
 {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string out = "\"";
+  for (char c : text) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return out + "\"";
+}
+
+// The measures row of a frame's final points.
+std::string measures_row(const cli_frame& f, const std::vector<point>& pts, double energy)
+{
+  const snake_measures m = measure_snake(pts);
+  std::string row = csv_field(f.path) + "," + std::to_string(f.index ? f.index : 1) + "," +
+                    std::to_string(m.points);
+  for (double v : {m.area, m.perimeter, m.centroid_x, m.centroid_y, m.min_x, m.min_y, m.max_x, m.max_y})
+    row += "," + snake_number(v);
+  // A flat image has no defined energy: an empty field, never "nan".
+  return row + "," + (std::isfinite(energy) ? snake_number(energy) : "") + "\n";
+}
+
+cli_outcome run_image(const cli_frame& frame, const std::vector<point>& start, const cli_options& opt,
+                      budget_share& share, const cli_complain& complain, cli_frame_result& result)
+{
+  const std::string& path = frame.path;
+  const std::string what = frame.label();
   vil_image_view<vxl_byte> image;
   std::string why;
   bool loaded = false;
@@ -135,17 +146,17 @@ cli_outcome run_image(const std::string& path, const std::vector<point>& start,
                 cli_memory_budget::text(share.total()) + " (--memory)";
       return false;
     });
-    loaded = snake_load_image(path, image, why);
+    loaded = snake_load_image(path, image, why, frame.page);
   }
   if (!loaded) {
-    complain(path, why);
+    complain(what, why);
     return cli_outcome::failed;
   }
   for (const point& p : start)
     if (snake_point_far_outside(p, image.ni(), image.nj())) {
       std::ostringstream at;
       at << p.x() << ',' << p.y();
-      complain(path, "the start point " + at.str() +
+      complain(what, "the start point " + at.str() +
                          " lies more than 10 image sizes outside this " + std::to_string(image.ni()) +
                          " x " + std::to_string(image.nj()) + " image");
       return cli_outcome::misused;
@@ -175,6 +186,7 @@ cli_outcome run_image(const std::string& path, const std::vector<point>& start,
 
   bool ok = true;
   const std::string frames = cli_expand_name(opt.frames, path);
+  auto expand = [&](const std::string& name) { return cli_expand_name(name, path, frame.index, frame.count); };
   const long long total = (long long)opt.run.passes * opt.run.steps;
   bool frames_ok = !frames.empty();
   std::string trace;
@@ -209,39 +221,43 @@ cli_outcome run_image(const std::string& path, const std::vector<point>& start,
 
   const bool finite = all_finite(pts);
   if (!finite) {
-    complain(path, "the run gave a point that is not a finite number; no points are written");
+    complain(what, "the run gave a point that is not a finite number; no points are written");
     ok = false;
   }
   r.pts = pts;
   std::string error;
   for (const std::string& name : opt.outputs) {
-    const std::string out = cli_expand_name(name, path);
+    const std::string out = expand(name);
     if (finite && !cli_write_points(out, r, error)) {
       complain(out, error);
       ok = false;
     }
   }
   if (!opt.overlay.empty() && finite) {
-    const std::string out = cli_expand_name(opt.overlay, path);
+    const std::string out = expand(opt.overlay);
     if (!save_overlay(out, shown, pts, error)) {
       complain(out, error);
       ok = false;
     }
   }
   if (!opt.trace.empty()) {
-    const std::string out = cli_expand_name(opt.trace, path);
+    const std::string out = expand(opt.trace);
     if (!cli_write_text(out, trace, error)) {
       complain(out, error);
       ok = false;
     }
   }
-  if (opt.outputs.empty() && opt.overlay.empty() && opt.frames.empty() && opt.trace.empty() && finite &&
+  if (opt.outputs.empty() && opt.overlay.empty() && opt.frames.empty() && opt.trace.empty() &&
+      opt.measures.empty() && finite &&
       !cli_write_standard_output(snake_points_csv(pts), error)) {
     complain("standard output", error);
     ok = false;
   }
+  if (finite && !opt.measures.empty())
+    result.measures = measures_row(frame, pts, mean_energy(pts, cost, hi, opt.run));
+  result.pts = pts;
   if (finite && encloses_nothing(pts)) {
-    complain(path, collapse_advice(start, pts, opt));
+    complain(what, collapse_advice(start, pts, opt));
     ok = false;
   }
   return ok ? cli_outcome::done : cli_outcome::failed;
@@ -261,15 +277,20 @@ std::size_t cli_job_need(unsigned long long ni, unsigned long long nj, unsigned 
   return need < double(std::size_t(-1) / 2) ? std::size_t(need) : std::size_t(-1) / 2;
 }
 
-cli_outcome cli_run_image(const std::string& path, const std::vector<point>& start,
-                          const cli_options& opt, cli_memory_budget& budget, const cli_complain& complain)
+const char* cli_measures_header()
+{
+  return "image,frame,points,area,perimeter,centroid_x,centroid_y,min_x,min_y,max_x,max_y,mean_energy\n";
+}
+
+cli_outcome cli_run_image(const cli_frame& frame, const std::vector<point>& start, const cli_options& opt,
+                          cli_memory_budget& budget, const cli_complain& complain, cli_frame_result& result)
 {
   budget_share share(budget);
   try {
-    return run_image(path, start, opt, share, complain);
+    return run_image(frame, start, opt, share, complain, result);
   } catch (const std::bad_alloc&) {
-    complain(path, "not enough memory (try fewer jobs at once, or a smaller --memory than " +
-                       cli_memory_budget::text(budget.total()) + ")");
+    complain(frame.label(), "not enough memory (try fewer jobs at once, or a smaller --memory than " +
+                                cli_memory_budget::text(budget.total()) + ")");
     return cli_outcome::failed;
   }
 }

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <vector>
+#include <cli/cli_frame.h>
 #include <cli/cli_memory_budget.h>
 #include <cli/cli_options.h>
 #include <vgl/vgl_point_2d.h>
@@ -26,17 +27,30 @@ enum class cli_outcome
 std::size_t cli_job_need(unsigned long long ni, unsigned long long nj, unsigned long long nplanes,
                          unsigned bytes_per_sample, const cli_options& opt);
 
-// Takes the image's need from budget once its size is known (waiting while
+// What a frame's run ends with, for the frame after it and the measures.
+struct cli_frame_result
+{
+  // The final points; empty when the run never took place.
+  std::vector<vgl_point_2d<double>> pts;
+  // Its row of the measures file (with its line end), when opt names one
+  // and the points are finite.
+  std::string measures;
+};
+
+// The measures file's first line.
+const char* cli_measures_header();
+
+// Takes the frame's need from budget once its size is known (waiting while
 // other jobs hold it; an image needing more than the whole budget fails),
 // loads it (8-bit pixels, 1 to 4 planes), computes its cost, runs the snake
 // from start with opt's settings and writes every output opt names,
-// expanded for this image; with no output named, the final points go to
-// standard output as CSV.  Memory that still cannot be had fails this image
+// expanded for this frame; with no output named, the final points go to
+// standard output as CSV.  Memory that still cannot be had fails this frame
 // only.  A snake that collapses (fewer than 3 points, or no area) fails, its
-// outputs still written.  Safe to run for several images at once.  Each
+// outputs still written.  Safe to run for several frames at once.  Each
 // failure is told to complain; the outputs that could be written are.
-cli_outcome cli_run_image(const std::string& image_path, const std::vector<vgl_point_2d<double>>& start,
+cli_outcome cli_run_image(const cli_frame& frame, const std::vector<vgl_point_2d<double>>& start,
                           const cli_options& opt, cli_memory_budget& budget,
-                          const cli_complain& complain);
+                          const cli_complain& complain, cli_frame_result& result);
 
 #endif

@@ -100,7 +100,8 @@ bool parse_cli_options(int argc, char** argv, cli_options& opt, std::string& err
   enum
   {
     o_points = 256, o_points_file, o_weight, o_smooth, o_passes, o_steps, o_spacing,
-    o_segments, o_overlay, o_cost, o_frames, o_trace, o_start, o_version, o_memory
+    o_segments, o_overlay, o_cost, o_frames, o_trace, o_start, o_version, o_memory, o_measures,
+    o_track
   };
   static const option longs[] = {
       {"points", required_argument, nullptr, o_points},
@@ -116,6 +117,8 @@ bool parse_cli_options(int argc, char** argv, cli_options& opt, std::string& err
       {"cost", no_argument, nullptr, o_cost},
       {"frames", required_argument, nullptr, o_frames},
       {"trace", required_argument, nullptr, o_trace},
+      {"measures", required_argument, nullptr, o_measures},
+      {"track", no_argument, nullptr, o_track},
       {"jobs", required_argument, nullptr, 'j'},
       {"memory", required_argument, nullptr, o_memory},
       {"make-start-image", required_argument, nullptr, o_start},
@@ -132,7 +135,8 @@ bool parse_cli_options(int argc, char** argv, cli_options& opt, std::string& err
     // The options that name the start points or a file are given once.
     std::string* const once = c == o_points ? &opt.points_text : c == o_points_file ? &opt.points_file
                               : c == o_overlay ? &opt.overlay : c == o_frames ? &opt.frames
-                              : c == o_trace ? &opt.trace : c == o_start ? &opt.make_start_image : nullptr;
+                              : c == o_trace ? &opt.trace : c == o_measures ? &opt.measures
+                              : c == o_start ? &opt.make_start_image : nullptr;
     const option* named = longs;
     while (named->name && named->val != c) ++named;
     if (once && !set_once(named->name, optarg, *once, error)) return false;
@@ -170,6 +174,7 @@ bool parse_cli_options(int argc, char** argv, cli_options& opt, std::string& err
       }
       case 'o': opt.outputs.push_back(optarg); break;
       case o_cost: opt.cost = true; break;
+      case o_track: opt.track = true; break;
       case 'j':
         if (!set_int("jobs", optarg, 1, cli_most_jobs, v, error)) return false;
         opt.jobs = unsigned(v);
@@ -240,8 +245,9 @@ const char* cli_usage()
          "      --max-segments N        most segments of the resampled curve, 1 ..\n"
          "                              100000; default 50\n"
          "\n"
-         "Outputs (NAME may hold %n, the image's name without folder and extension;\n"
-         "it must with several images):\n"
+         "Outputs (NAME may hold %n, the image's name without folder and extension,\n"
+         "and with --track %i, the frame's number; with several images or frames\n"
+         "it must hold one of them):\n"
          "  -o, --output NAME           final points as .csv, .json, .bvl or .svg, by\n"
          "                              the name's extension; may be given again.\n"
          "                              Without any output, one image's points go to\n"
@@ -251,6 +257,18 @@ const char* cli_usage()
          "      --frames DIR            one overlay per step: DIR/frame-001.png ...\n"
          "      --trace NAME            per step: pass, step, points, mean and largest\n"
          "                              move (pixels), mean energy, as CSV\n"
+         "      --measures FILE         one CSV row an image (or frame): image, frame,\n"
+         "                              points, area, perimeter, centroid, bounding\n"
+         "                              box and mean energy of the final curve\n"
+         "\n"
+         "Sequences:\n"
+         "      --track                 the images are one sequence, frames in the\n"
+         "                              order given, each page of a TIFF a frame:\n"
+         "                              the first starts from the start points, every\n"
+         "                              other from the last frame's final points.  A\n"
+         "                              frame that fails stops the sequence.  Frames\n"
+         "                              run one at a time (-j does not apply); --frames\n"
+         "                              is refused (use --overlay DIR/%i.png)\n"
          "\n"
          "  -j, --jobs N                images run at once, 1 .. 64; default the\n"
          "                              processors this process may use\n"
@@ -268,5 +286,6 @@ const char* cli_usage()
          "\n"
          "Example:\n"
          "  tessaly-snake --make-start-image start.png\n"
-         "  tessaly-snake --points \"170,70 230,160 120,170\" -o disc.csv --overlay disc.png start.png\n";
+         "  tessaly-snake --points \"170,70 230,160 120,170\" -o disc.csv --overlay disc.png start.png\n"
+         "  tessaly-snake --track --points-file first.csv -o track/%i.csv --measures track.csv movie.tif\n";
 }

@@ -20,12 +20,17 @@ struct cli_options
   // Passes, steps, spacing and segments from the options; the weight is
   // filled in from `weight`.
   snake_run_settings run;
-  // Name templates (%n: the image's base name).  outputs end in .csv,
-  // .json, .bvl or .svg.
+  // Name templates (%n: the image's base name; %i: the frame's number in
+  // a sequence).  outputs end in .csv, .json, .bvl or .svg.
   std::vector<std::string> outputs;
   std::string overlay;
   std::string frames;
   std::string trace;
+  // One CSV of the final curve's measures, a row an image or frame.
+  std::string measures;
+  // The images are one sequence (--track): each frame starts from the
+  // last one's final points.
+  bool track = false;
   // Overlays and frames show the cost image instead of the image.
   bool cost = false;
   // Images run at once; 0 until parsed, then at least 1.

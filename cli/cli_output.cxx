@@ -1,5 +1,6 @@
 #include <cli/cli_output.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -26,13 +27,17 @@ bool make_folder_above(const std::string& path, std::string& error)
 }
 }  // namespace
 
-std::string cli_expand_name(const std::string& name, const std::string& image_path)
+std::string cli_expand_name(const std::string& name, const std::string& image_path, unsigned index,
+                            unsigned count)
 {
   const std::string base = fs::path(image_path).stem().string();
+  std::string number = std::to_string(index);
+  number.insert(0, std::to_string(count).size() - std::min(number.size(), std::to_string(count).size()), '0');
   std::string out;
   for (std::size_t k = 0; k < name.size(); ++k) {
-    if (name[k] == '%' && k + 1 < name.size() && (name[k + 1] == 'n' || name[k + 1] == '%')) {
-      out += name[k + 1] == 'n' ? base : "%";
+    const char c = k + 1 < name.size() && name[k] == '%' ? name[k + 1] : 0;
+    if (c == 'n' || c == '%' || (c == 'i' && index > 0)) {
+      out += c == 'n' ? base : c == 'i' ? number : "%";
       ++k;
     } else {
       out += name[k];
@@ -44,6 +49,11 @@ std::string cli_expand_name(const std::string& name, const std::string& image_pa
 bool cli_name_has_image(const std::string& name)
 {
   return cli_expand_name(name, "a") != cli_expand_name(name, "b");
+}
+
+bool cli_name_has_frame(const std::string& name)
+{
+  return cli_expand_name(name, "a", 1, 2) != cli_expand_name(name, "a", 2, 2);
 }
 
 bool cli_save_image(const std::string& path, const vil_image_view_base& view, std::string& error)

@@ -8,11 +8,15 @@
 #include <vil/vil_image_view_base.h>
 
 // The name template with %n replaced by the image's base name (no folder,
-// no last extension) and %% by %.
-std::string cli_expand_name(const std::string& name, const std::string& image_path);
+// no last extension), %i by the frame's number `index` zero-padded to as
+// many digits as `count` has (left as it is for index 0), and %% by %.
+std::string cli_expand_name(const std::string& name, const std::string& image_path, unsigned index = 0,
+                            unsigned count = 0);
 
 // True when the name holds %n, so that several images get several files.
 bool cli_name_has_image(const std::string& name);
+// True when the name holds %i, so that several frames get several files.
+bool cli_name_has_frame(const std::string& name);
 
 // Each writes path whole, making missing folders above it first.  False,
 // with the reason in error; path is then as it was.

@@ -12,6 +12,7 @@
 #include <app/snake_points_file.h>
 #include <app/tessaly_snake.h>
 #include <cli/cli_check_names.h>
+#include <cli/cli_frame.h>
 #include <cli/cli_job.h>
 #include <cli/cli_memory_budget.h>
 #include <cli/cli_options.h>
@@ -113,7 +114,12 @@ int main(int argc, char** argv)
   if (!parse_cli_options(argc, argv, opt, error)) return usage_error(error);
   if (opt.help) return print(cli_usage());
   if (opt.version) return print("tessaly-snake " TESSALY_VERSION "\n");
-  cli_progress report(opt.images.size());
+  // A sequence's files are all looked at first: one missing stops the run
+  // before anything is written (said after any usage error).
+  std::vector<cli_frame> frames;
+  std::string frames_error;
+  const bool frames_found = cli_frames(opt, frames, frames_error);
+  cli_progress report(frames.size());
   signal_stop stop(report);
   if (!opt.make_start_image.empty()) return make_start_image(opt.make_start_image);
 
@@ -129,7 +135,11 @@ int main(int argc, char** argv)
     return usage_error((opt.points_text.empty() ? opt.points_file : std::string("--points")) +
                        ": at least 3 start points are needed, " + std::to_string(start.size()) +
                        " given");
-  if (!cli_check_names(opt, error)) return usage_error(error);
+  if (!frames_found) {
+    std::cerr << "tessaly-snake: " << frames_error << "; nothing was run\n";
+    return 1;
+  }
+  if (!cli_check_names(opt, frames, error)) return usage_error(error);
 
   vil_load_set_max_bytes(most_image_bytes);
   if (opt.memory == 0) opt.memory = cli_memory_budget::available();
@@ -138,20 +148,50 @@ int main(int argc, char** argv)
   const cli_complain complain = [&report](const std::string& file, const std::string& reason) {
     report.complain(file, reason);
   };
-  std::atomic<std::size_t> next{0};
   std::atomic<bool> misused{false};
-  auto worker = [&] {
-    for (std::size_t k; (k = next++) < opt.images.size();) {
-      const cli_outcome r = cli_run_image(opt.images[k], start, opt, budget, complain);
-      if (r == cli_outcome::misused) misused = true;
-      report.finished(r == cli_outcome::done);
-    }
+  // Each frame's measures row, in the frames' order.
+  std::vector<std::string> rows(frames.size());
+  auto run = [&](std::size_t k, const std::vector<point>& from, cli_frame_result& result) {
+    const cli_outcome r = cli_run_image(frames[k], from, opt, budget, complain, result);
+    if (r == cli_outcome::misused) misused = true;
+    report.finished(r == cli_outcome::done);
+    rows[k] = result.measures;
+    return r == cli_outcome::done;
   };
-  const std::size_t jobs = std::min<std::size_t>(opt.jobs, opt.images.size());
-  std::vector<std::thread> pool;
-  for (std::size_t t = 1; t < jobs; ++t) pool.emplace_back(worker);
-  worker();
-  for (std::thread& t : pool) t.join();
+  if (opt.track) {
+    // One frame after another, each from the last one's final points.
+    std::vector<point> from = start;
+    for (std::size_t k = 0; k < frames.size(); ++k) {
+      cli_frame_result result;
+      if (!run(k, from, result)) {
+        report.complain(frames[k].label(), "frame " + std::to_string(k + 1) + " of " +
+                                               std::to_string(frames.size()) + " failed; the sequence stops here");
+        break;
+      }
+      from = std::move(result.pts);
+    }
+  } else {
+    std::atomic<std::size_t> next{0};
+    auto worker = [&] {
+      for (std::size_t k; (k = next++) < frames.size();) {
+        cli_frame_result result;
+        run(k, start, result);
+      }
+    };
+    const std::size_t jobs = std::min<std::size_t>(opt.jobs, frames.size());
+    std::vector<std::thread> pool;
+    for (std::size_t t = 1; t < jobs; ++t) pool.emplace_back(worker);
+    worker();
+    for (std::thread& t : pool) t.join();
+  }
+  // The rows of every frame that ran, whole or not at all.
+  bool measures_written = true;
+  if (!opt.measures.empty()) {
+    std::string text = cli_measures_header();
+    for (const std::string& row : rows) text += row;
+    measures_written = cli_write_text(opt.measures, text, error);
+    if (!measures_written) report.complain(opt.measures, error);
+  }
   report.summary(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-  return misused ? 2 : report.failed() ? 1 : 0;
+  return misused ? 2 : report.failed() || !measures_written ? 1 : 0;
 }

@@ -190,6 +190,11 @@ TEST(TessalySnakeCli, BadInputGetsItsExitCodeAndAMessageNamingTheFileAndReason)
       {"collapsed: too few segments", {"--points", pts, "--max-segments", "2", "-o", at("two.csv"), good}, 1, {"collapsed", "--max-segments"}},
       {"collapsed: start on one line", {"--points", "10,10 20,20 30,30", "-o", at("line.csv"), good}, 1, {"collapsed", "one line"}},
       {"flat image: energy undefined", {"--points", "5,5 15,5 10,15", "--trace", at("flat.csv"), at("flat.pgm")}, 0, {}},
+      {"%i without --track", {"--points", pts, "-o", at("t/%i.csv"), good}, 2, {"t/%i.csv", "needs --track"}},
+      {"frames of a sequence", {"--track", "--points", pts, "--frames", at("tf"), good}, 2, {"--frames", "--track"}},
+      {"measures named per image", {"--points", pts, "--measures", at("%n.csv"), good}, 2, {"--measures", "%n"}},
+      {"a sequence with a missing frame", {"--track", "--points", pts, "-o", at("s/%i.csv"), good, at("gone.png"), good}, 1, {"gone.png", "frame 2", "nothing was run"}},
+      {"a sequence's names without %i", {"--track", "--points", pts, "-o", at("s.csv"), good, good}, 2, {"s.csv", "%i"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -204,7 +209,7 @@ TEST(TessalySnakeCli, BadInputGetsItsExitCodeAndAMessageNamingTheFileAndReason)
   // Nothing half-written, nothing for the images that failed; a collapsed
   // snake's outputs are still there to look at; never "nan".
   EXPECT_TRUE(QFile::exists(at("m/good.csv")));
-  for (const char* never : {"n.csv", "d.csv", "x.csv", "x.txt", "m/gone.csv", ".csv", "far.json", "mem.csv"}) EXPECT_FALSE(QFile::exists(at(never))) << never;
+  for (const char* never : {"n.csv", "d.csv", "x.csv", "x.txt", "m/gone.csv", ".csv", "far.json", "mem.csv", "s/1.csv", "s.csv"}) EXPECT_FALSE(QFile::exists(at(never))) << never;
   for (const char* kept : {"two.csv", "line.csv"}) EXPECT_TRUE(QFile::exists(at(kept))) << kept;
   EXPECT_EQ(contents(at("flat.csv")).count(",\n"), 100);  // the energy left empty
   EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Hidden | QDir::Files).filter(QRegularExpression("^\\.")).isEmpty());
