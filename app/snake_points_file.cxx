@@ -93,7 +93,9 @@ std::string points_json(const snake_points_record& r)
   out += "  \"settings\": {\"weight\": " + std::to_string(r.weight) +
          ", \"smooth\": " + (r.smooth < 0 ? std::string("null") : std::to_string(r.smooth)) +
          ", \"image_weight\": " + snake_number(s.weight) + ", \"smooth_k\": " +
-         snake_number(r.smooth_k()) + ", \"passes\": " + std::to_string(s.passes) +
+         snake_number(r.smooth_k()) + ", \"smooth_px\": " + snake_number(snake_smooth_px_from_k(r.smooth_k())) +
+         ", \"pressure\": " + std::to_string(r.pressure) +
+         ", \"pressure_weight\": " + snake_number(s.pressure) + ", \"passes\": " + std::to_string(s.passes) +
          ", \"steps\": " + std::to_string(s.steps) + ", \"spacing\": " + snake_number(s.spacing) +
          ", \"max_segments\": " + std::to_string(s.max_segments) + "},\n";
   out += "  \"points\": [";
@@ -266,6 +268,7 @@ bool read_text_points(const std::string& text, std::vector<point>& pts, std::str
 
 double snake_points_record::smooth_k() const
 {
+  if (smooth_px >= 0) return snake_smooth_k_from_px(smooth_px);
   return smooth < 0 ? snake_start_smooth_k : snake_smooth_k_from_slider(smooth);
 }
 

@@ -20,11 +20,16 @@ struct snake_points_record
   // moved (the start factor, snake_start_smooth_k).
   int weight = 50;
   int smooth = -1;
-  // The run's settings; run.weight is the weight slider's.
+  // The smoothing's width in pixels when given as one (--smooth-px), else
+  // -1; it then rules over smooth.
+  double smooth_px = -1;
+  // Pressure slider position, -100..100.
+  int pressure = 0;
+  // The run's settings; run.weight and run.pressure are the sliders'.
   snake_run_settings run;
   std::vector<vgl_point_2d<double>> pts;
 
-  // The smoothing factor the slider position gives.
+  // The smoothing factor the width or the slider position gives.
   double smooth_k() const;
 };
 

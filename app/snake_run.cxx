@@ -16,7 +16,7 @@ void snake_run::advance()
     resample_curve(pts_, pts_, s.spacing, s.max_segments);
   else
     one_snake_iteration(pts_, cost_, max_cost_, s.spacing, s.weight, s.neighbour_offset,
-                        s.move_fraction);
+                        s.move_fraction, s.pressure);
   pass_ = next_pass_;
   step_ = next_step_;
   if (++next_step_ > s.steps) {

@@ -92,13 +92,19 @@ QString with_extension(const QString& name, const QString& filter)
 // A wheel notch's zoom factor, which the zoom keys share.
 const double zoom_step = 1.25;
 
-QSlider* mid_slider(QWidget* parent)
+QSlider* mid_slider(QWidget* parent, int lo = 0, int hi = 100)
 {
   auto* s = new QSlider(Qt::Horizontal, parent);
-  s->setRange(0, 100);
+  s->setRange(lo, hi);
   s->setPageStep(5);
-  s->setValue(50);
+  s->setValue((lo + hi) / 2);
   return s;
+}
+
+// The smoothing slider's tip: its value and the blur's width in pixels.
+QString smoothing_tip(int v)
+{
+  return QObject::tr("%1: %2 px").arg(v).arg(snake_smooth_px_from_k(snake_smooth_k_from_slider(v)), 0, 'f', 1);
 }
 } // namespace
 
@@ -159,7 +165,19 @@ tessaly::tessaly(QWidget* parent, const char* name)
   row3->addWidget(k_slider);
   row3->addWidget(new QLabel(tr("Very smooth"), this));
   connect(k_slider, &QSlider::valueChanged, this, &tessaly::set_smooth_k);
-  follow_slider(k_slider);
+  follow_slider(k_slider, smoothing_tip);
+  // The start factor is no slider position's; its own width until moved.
+  k_slider->setToolTip(tr("%1 px").arg(snake_smooth_px_from_k(smooth_k_), 0, 'f', 1));
+
+  auto* row4 = new QHBoxLayout;
+  top->addLayout(row4, 0);
+  row4->addWidget(new QLabel(tr("Shrink"), this));
+  QSlider* pressure_slider = mid_slider(this, -snake_pressure_slider_max, snake_pressure_slider_max);
+  pressure_slider->setObjectName("pressure_slider");
+  row4->addWidget(pressure_slider);
+  row4->addWidget(new QLabel(tr("Grow"), this));
+  connect(pressure_slider, &QSlider::valueChanged, this, &tessaly::set_pressure);
+  follow_slider(pressure_slider);
 
   q_viewer_ = new qvwr_viewer(this, "qvwr_viewer");
   QPalette pal = q_viewer_->palette();
@@ -248,11 +266,11 @@ void tessaly::build_menus(QMenuBar* bar)
   addAction(run);
 }
 
-void tessaly::follow_slider(QSlider* s)
+void tessaly::follow_slider(QSlider* s, QString (*text_of)(int))
 {
-  // The value, 0..100, in the tool tip, shown beside the handle while it moves.
-  auto show = [s](int v) {
-    const QString text = QString::number(v);
+  // The value in the tool tip, shown beside the handle while it moves.
+  auto show = [s, text_of](int v) {
+    const QString text = text_of ? text_of(v) : QString::number(v);
     s->setToolTip(text);
     if (!s->isSliderDown() && !s->hasFocus())
       return;
@@ -267,7 +285,7 @@ void tessaly::follow_slider(QSlider* s)
     QToolTip::showText(s->mapToGlobal(handle.topRight()), text, s);
   };
   connect(s, &QSlider::valueChanged, this, show);
-  s->setToolTip(QString::number(s->value()));
+  s->setToolTip(text_of ? text_of(s->value()) : QString::number(s->value()));
 }
 
 tessaly::~tessaly()
@@ -349,8 +367,8 @@ bool tessaly::save_snake(const char* path, std::string* why)
     r.nj = image_.nj();
     r.weight = weight_pos_;
     r.smooth = smooth_pos_;
-    r.run.spacing = point_spacing_;
-    r.run.weight = image_wt_;
+    r.pressure = pressure_pos_;
+    r.run = run_settings();
     r.pts = edit_points_.points();
     ok = write_snake_points(path, r, reason);
   }
@@ -516,9 +534,7 @@ void tessaly::search()
   }
   const std::vector<vgl_point_2d<double>> points_before = edit_points_.points(), curve_before = snake_pts_;
 
-  snake_run_settings settings;
-  settings.spacing = point_spacing_;
-  settings.weight = image_wt_;
+  const snake_run_settings settings = run_settings();
   // Each pass starts from the point editor's list, which after the first
   // holds the last step's points, so the run may go on in its own list.
   std::vector<vgl_point_2d<double>> pts = edit_points_.points();
@@ -707,6 +723,22 @@ void tessaly::set_image_wt(int v)
   // Acts from the next snake run; nothing on screen changes.
   image_wt_ = snake_weight_from_slider(v);
   weight_pos_ = std::clamp(v, 0, snake_slider_max);
+}
+
+void tessaly::set_pressure(int v)
+{
+  // Acts from the next snake run, as the weight does.
+  pressure_ = snake_pressure_from_slider(v);
+  pressure_pos_ = std::clamp(v, -snake_pressure_slider_max, snake_pressure_slider_max);
+}
+
+snake_run_settings tessaly::run_settings() const
+{
+  snake_run_settings s;
+  s.spacing = point_spacing_;
+  s.weight = image_wt_;
+  s.pressure = pressure_;
+  return s;
 }
 
 void tessaly::set_smooth_k(int v)

@@ -53,6 +53,10 @@ class tessaly : public QWidget
   bool show_cost_image() const { return show_cost_image_; }
   double image_wt() const { return image_wt_; }
   double smooth_k() const { return smooth_k_; }
+  // Weight of the pressure, -1 (shrink) .. 1 (grow), from its slider.
+  double pressure() const { return pressure_; }
+  // The settings the next run takes: the window's spacing and the sliders'.
+  snake_run_settings run_settings() const;
 
   // ---- snake run control
   // Resamples the point editor's points into an evenly spaced closed curve,
@@ -110,6 +114,9 @@ class tessaly : public QWidget
   // "Run Snake": 10 passes of resampling and 10 snake steps, each painted.
   void search();
   void set_show_cost_image(bool on);
+  // The pressure slider's position, -100 (shrink) .. 100 (grow); a value
+  // called by name outside that range is clamped.  Acts from the next run.
+  void set_pressure(int v);
 
  protected:
   // A local file dropped on the window is loaded (the first of several).
@@ -122,7 +129,8 @@ class tessaly : public QWidget
   // Menus, their keys and the keys without a menu item.
   void build_menus(QMenuBar* bar);
   // The sliders' tool tips show their values while they move.
-  void follow_slider(QSlider* s);
+  // text gives the tip for a value; the value itself when null.
+  void follow_slider(QSlider* s, QString (*text)(int) = nullptr);
   // Dialogs of the menu items; a failure is shown with its reason.
   void save_snake_as();
   void export_picture_as();
@@ -194,6 +202,7 @@ class tessaly : public QWidget
   double image_wt_{0.5};
   // Exponential filter factor, 0.5 + v/201 from the smoothing slider.
   double smooth_k_{snake_start_smooth_k};
+  double pressure_{0.0};
 
   // ---- the work kept around the snake
   QUndoStack undo_stack_;
@@ -209,6 +218,7 @@ class tessaly : public QWidget
   // Slider positions for the saved settings; smooth -1 until moved.
   int weight_pos_{50};
   int smooth_pos_{-1};
+  int pressure_pos_{0};
   // Child widget under the viewer; Qt deletes it with the window.
   QLabel* status_{nullptr};
   // Cursor over the viewer (widget pixels), when it is there.

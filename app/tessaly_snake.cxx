@@ -30,6 +30,20 @@ inline double snake_energy(const vimt_image_2d_of<float>& cost_image, double ext
   return (1.0 - w) * internal - w * ext_factor * g;
 }
 
+// +1 for a closed curve of positive signed area (shoelace, in the
+// coordinates as given), -1 for negative, 0 for none.
+double signed_area_sign(const std::vector<point>& pts)
+{
+  const std::size_t n = pts.size();
+  double twice = 0.0;
+  for (std::size_t k = 0; k < n; ++k) {
+    const point& a = pts[k];
+    const point& b = pts[(k + 1) % n];
+    twice += a.x() * b.y() - b.x() * a.y();
+  }
+  return twice > 0.0 ? 1.0 : twice < 0.0 ? -1.0 : 0.0;
+}
+
 inline point midpoint_of(const point& a, const point& b)
 {
   return point((a.x() + b.x()) * 0.5, (a.y() + b.y()) * 0.5);
@@ -56,7 +70,7 @@ double evaluate_snake_point_fn(const vimt_image_2d_of<float>& cost_image, float 
 }
 
 void one_snake_iteration(std::vector<point>& pts, const vimt_image_2d_of<float>& cost_image,
-                         float max_cost, double spacing, double w, int d, double f)
+                         float max_cost, double spacing, double w, int d, double f, double pressure)
 {
   assert(spacing > 0.0);
   const std::size_t n = pts.size();
@@ -70,13 +84,32 @@ void one_snake_iteration(std::vector<point>& pts, const vimt_image_2d_of<float>&
   if (shift < 0) shift += long(n);
   const std::size_t off = std::size_t(shift);
 
+  // The outward normal of a chord (b to a) is the chord turned a quarter
+  // clockwise on a curve of positive area, anticlockwise otherwise.
+  const double outwards = pressure == 0.0 ? 0.0 : signed_area_sign(pts);
+  const double pressure_per_unit = pressure * outwards / spacing;
+
   std::vector<vec> moves(n);
   for (std::size_t i = 0; i < n; ++i) {
     const point& p = pts[i];
-    const point m = midpoint_of(pts[(i + off) % n], pts[(i + n - off) % n]);
+    const point& a = pts[(i + off) % n];
+    const point& b = pts[(i + n - off) % n];
+    const point m = midpoint_of(a, b);
 
     vec u = m - p;
     const double len = u.length();
+    // The pressure's gain a unit of t along u; 0 without pressure, so that
+    // the energies are then the plain ones.
+    double gain = 0.0;
+    if (pressure_per_unit != 0.0) {
+      vec normal(a.y() - b.y(), b.x() - a.x());
+      const double chord = normal.length();
+      if (chord > 0.0) {
+        normal /= chord;
+        if (len == 0.0) u = normal;
+        gain = pressure_per_unit * dot_product(len == 0.0 ? u : u / len, normal);
+      }
+    }
     if (len != 0.0) u /= len;
 
     double best_t = 0.0;
@@ -87,7 +120,7 @@ void one_snake_iteration(std::vector<point>& pts, const vimt_image_2d_of<float>&
       for (int k = -3; k <= 3; ++k) {
         if (k == 0) continue;
         const double t = centre + k * step;
-        const double e = snake_energy(cost_image, ext_factor, spacing, p + u * t, m, w);
+        const double e = snake_energy(cost_image, ext_factor, spacing, p + u * t, m, w) - gain * t;
         // Only a strictly lower energy wins, so a point on a plateau stays.
         // std::isless stays quiet on NaN energies.
         if (std::isless(e, best_e)) {
@@ -158,9 +191,28 @@ double snake_weight_from_slider(int v)
   return std::clamp(v, 0, snake_slider_max) / 100.0;
 }
 
+double snake_pressure_from_slider(int v)
+{
+  return std::clamp(v, -snake_pressure_slider_max, snake_pressure_slider_max) / 100.0;
+}
+
 double snake_smooth_k_from_slider(int v)
 {
   return std::clamp(v, 0, snake_slider_max) / 201.0 + 0.5;
+}
+
+double snake_smooth_k_from_px(double s)
+{
+  if (!(s > 0.0)) return 0.0;
+  // (sqrt(1 + S^2) - 1) / S, written as S / (sqrt(1 + S^2) + 1) so that a
+  // small S loses no digits.
+  const double r = s / (std::sqrt(1.0 + s * s) + 1.0);
+  return r * r;
+}
+
+double snake_smooth_px_from_k(double k)
+{
+  return k > 0.0 && k < 1.0 ? 2.0 * std::sqrt(k) / (1.0 - k) : 0.0;
 }
 
 void snake_cost_image(const vil_image_view<vxl_byte>& image, double smooth_k,

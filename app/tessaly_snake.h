@@ -30,9 +30,20 @@ double evaluate_snake_point_fn(const vimt_image_2d_of<float>& cost_image, float 
 // energy, coarse to fine over at most 5.625 world units either way; then every
 // point moves by the fraction f of its best step.  All points search from
 // their positions at the start of the step.  An empty list is left alone.
+//
+// pressure (-1 shrink .. 1 grow) adds a force along the curve's outward
+// normal: a candidate that lies t world units outwards of the point gains
+// pressure * t / spacing, so that at 1 a move of one spacing gains what the
+// internal term at weight 0 charges for it, at every spacing.  Against the
+// internal term's pull of (1 - w) / spacing a world unit, a pressure above
+// 1 - w (below w - 1) moves points outwards (inwards) until an edge holds
+// them.  The normal is the neighbours' chord turned outwards, by the sign
+// of the curve's area; a point on its neighbours' midpoint then searches
+// along it.  A curve that encloses no area feels no pressure, and at 0 the
+// step is the one without it.
 void one_snake_iteration(std::vector<vgl_point_2d<double>>& pts,
                          const vimt_image_2d_of<float>& cost_image, float max_cost,
-                         double spacing, double w, int d, double f);
+                         double spacing, double w, int d, double f, double pressure = 0.0);
 
 // Resamples the closed polygon src into dest with points about `spacing`
 // world units apart; when that would give more than max_segments points the
@@ -65,10 +76,26 @@ const double snake_start_smooth_k = 0.75;
 // The weight slider's position v as the external term's weight, v / 100.
 // v is clamped to the slider's range, so the weight stays within 0..1.
 double snake_weight_from_slider(int v);
+// The pressure slider's position v, -100 (shrink) .. 100 (grow), as the
+// pressure's weight v / 100; v is clamped to the slider's range.
+const int snake_pressure_slider_max = 100;
+double snake_pressure_from_slider(int v);
 // The smoothing slider's position v as the exponential filter's factor,
 // 0.5 + v / 201.  v is clamped to the slider's range, so the factor stays
 // within 0.5..0.9975 and the filter never diverges.
 double snake_smooth_k_from_slider(int v);
+
+// The exponential filter's factor k from a width in pixels and back.  The
+// cost is smoothed by the filter twice along each axis; one filter's
+// response ((1 - k)/(1 + k)) k^|n| has the variance 2k / (1 - k)^2, so two
+// have 4k / (1 - k)^2, and the standard deviation S gives
+//   sqrt(k) = (sqrt(1 + S^2) - 1) / S   (k = 0 for S = 0).
+// S must be finite and not negative; k stays below 1.
+double snake_smooth_k_from_px(double s);
+double snake_smooth_px_from_k(double k);
+// The widest smoothing tessaly-snake --smooth-px takes, pixels; the
+// smoothing slider's right end is about 800.
+const double snake_most_smooth_px = 1000;
 
 // The cost image of an 8-bit image of one or more planes: the gradient
 // magnitude (3x3 Sobel, root mean square over every plane's two gradients),
@@ -98,6 +125,9 @@ struct snake_run_settings
   int neighbour_offset = 1;
   // Part of its best move that a point makes in a step.
   double move_fraction = 0.9;
+  // Weight of the pressure along the outward normal, -1 (shrink) .. 1
+  // (grow); 0 for none (one_snake_iteration).
+  double pressure = 0.0;
 };
 
 // Told the pass (from 0) and step of a run with the points as they are then:

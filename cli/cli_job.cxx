@@ -169,6 +169,8 @@ cli_outcome run_image(const cli_frame& frame, const std::vector<point>& start, c
   r.nj = image.nj();
   r.weight = opt.weight;
   r.smooth = opt.smooth;
+  r.smooth_px = opt.smooth_px;
+  r.pressure = opt.pressure;
   r.run = opt.run;
 
   vimt_image_2d_of<float> cost;
@@ -190,7 +192,7 @@ cli_outcome run_image(const cli_frame& frame, const std::vector<point>& start, c
   const long long total = (long long)opt.run.passes * opt.run.steps;
   bool frames_ok = !frames.empty();
   std::string trace;
-  if (!opt.trace.empty()) trace = "pass,step,points,mean_move,max_move,mean_energy\n";
+  if (!opt.trace.empty()) trace = "pass,step,points,mean_move,max_move,mean_energy,pressure\n";
   std::vector<point> before;
 
   std::vector<point> pts = start;
@@ -206,7 +208,8 @@ cli_outcome run_image(const cli_frame& frame, const std::vector<point>& start, c
       const double energy = mean_energy(now, cost, hi, opt.run);
       trace += std::to_string(pass + 1) + "," + std::to_string(step) + "," +
                std::to_string(now.size()) + "," + snake_number(now.empty() ? 0.0 : sum / now.size()) +
-               "," + snake_number(most) + "," + (std::isfinite(energy) ? snake_number(energy) : "") + "\n";
+               "," + snake_number(most) + "," + (std::isfinite(energy) ? snake_number(energy) : "") + "," +
+               std::to_string(opt.pressure) + "\n";
     }
     before = now;
     if (step > 0 && frames_ok) {

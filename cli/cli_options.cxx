@@ -101,13 +101,15 @@ bool parse_cli_options(int argc, char** argv, cli_options& opt, std::string& err
   {
     o_points = 256, o_points_file, o_weight, o_smooth, o_passes, o_steps, o_spacing,
     o_segments, o_overlay, o_cost, o_frames, o_trace, o_start, o_version, o_memory, o_measures,
-    o_track
+    o_track, o_pressure, o_smooth_px
   };
   static const option longs[] = {
       {"points", required_argument, nullptr, o_points},
       {"points-file", required_argument, nullptr, o_points_file},
       {"weight", required_argument, nullptr, o_weight},
       {"smooth", required_argument, nullptr, o_smooth},
+      {"smooth-px", required_argument, nullptr, o_smooth_px},
+      {"pressure", required_argument, nullptr, o_pressure},
       {"passes", required_argument, nullptr, o_passes},
       {"steps", required_argument, nullptr, o_steps},
       {"spacing", required_argument, nullptr, o_spacing},
@@ -149,6 +151,22 @@ bool parse_cli_options(int argc, char** argv, cli_options& opt, std::string& err
       case o_smooth:
         if (!set_int("smooth", optarg, 0, snake_slider_max, v, error)) return false;
         opt.smooth = int(v);
+        break;
+      case o_smooth_px: {
+        char* end = nullptr;
+        const double px = std::strtod(optarg, &end);
+        if (!*optarg || *end || !(px >= 0 && px <= snake_most_smooth_px)) {
+          error = std::string("--smooth-px takes a width in pixels from 0 to ") +
+                  std::to_string(int(snake_most_smooth_px)) + ", not \"" + optarg + "\"";
+          return false;
+        }
+        opt.smooth_px = px;
+        break;
+      }
+      case o_pressure:
+        if (!set_int("pressure", optarg, -snake_pressure_slider_max, snake_pressure_slider_max, v, error))
+          return false;
+        opt.pressure = int(v);
         break;
       case o_passes:
         if (!set_int("passes", optarg, 0, cli_most_steps, v, error)) return false;
@@ -192,6 +210,7 @@ bool parse_cli_options(int argc, char** argv, cli_options& opt, std::string& err
   if (opt.help || opt.version) return true;
   for (int k = optind; k < argc; ++k) opt.images.push_back(argv[k]);
   opt.run.weight = snake_weight_from_slider(opt.weight);
+  opt.run.pressure = snake_pressure_from_slider(opt.pressure);
 
   if (!opt.make_start_image.empty()) return true;
   if (opt.images.empty()) {
@@ -200,6 +219,10 @@ bool parse_cli_options(int argc, char** argv, cli_options& opt, std::string& err
   }
   if ((long long)opt.run.passes * opt.run.steps > cli_most_steps) {
     error = "at most " + std::to_string(cli_most_steps) + " steps in all (--passes times --steps)";
+    return false;
+  }
+  if (opt.smooth >= 0 && opt.smooth_px >= 0) {
+    error = "give the smoothing with either --smooth or --smooth-px";
     return false;
   }
   if (opt.points_text.empty() == opt.points_file.empty()) {
@@ -236,8 +259,16 @@ const char* cli_usage()
          "Settings (the window's by default):\n"
          "      --weight N              weight slider, 0 (all internal) .. 100 (all\n"
          "                              external); default 50\n"
-         "      --smooth N              smoothing slider, 0 .. 100; default the window's\n"
-         "                              start (its slider at 50, factor 0.75)\n"
+         "      --smooth N              smoothing slider, 0 .. 100 (factor 0.5 + N/201);\n"
+         "                              default the window's start factor 0.75, which\n"
+         "                              no slider position gives exactly (50: 0.7488)\n"
+         "      --smooth-px S           smoothing as a width in pixels, 0 (none) ..\n"
+         "                              1000: the standard deviation of the cost's\n"
+         "                              blur along each axis; the default is 6.9\n"
+         "      --pressure N            pressure slider, -100 (shrink) .. 100 (grow):\n"
+         "                              a push along the curve's outward normal, for a\n"
+         "                              start outside the object (negative) or inside\n"
+         "                              it (positive); default 0, none\n"
          "      --passes N              resamplings per run; default 10\n"
          "      --steps N               snake steps per pass; default 10;\n"
          "                              passes times steps at most 1000000\n"
@@ -256,7 +287,8 @@ const char* cli_usage()
          "      --cost                  overlays and frames show the cost image\n"
          "      --frames DIR            one overlay per step: DIR/frame-001.png ...\n"
          "      --trace NAME            per step: pass, step, points, mean and largest\n"
-         "                              move (pixels), mean energy, as CSV\n"
+         "                              move (pixels), mean energy and the pressure\n"
+         "                              slider, as CSV\n"
          "      --measures FILE         one CSV row an image (or frame): image, frame,\n"
          "                              points, area, perimeter, centroid, bounding\n"
          "                              box and mean energy of the final curve\n"

@@ -17,6 +17,10 @@ struct cli_options
   // factor, snake_start_smooth_k).
   int weight = 50;
   int smooth = -1;
+  // --smooth-px, the smoothing's width in pixels; -1 when not given.
+  double smooth_px = -1;
+  // Pressure slider position, -100 (shrink) .. 100 (grow).
+  int pressure = 0;
   // Passes, steps, spacing and segments from the options; the weight is
   // filled in from `weight`.
   snake_run_settings run;

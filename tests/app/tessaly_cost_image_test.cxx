@@ -12,6 +12,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 #include <qvwr/qvwr_viewer.h>
+#include <vil/algo/vil_exp_filter_2d.h>
 
 namespace
 {
@@ -266,4 +267,28 @@ TEST(tessaly_cost_image, colour_file_with_alpha_is_shown_in_colour)
   EXPECT_EQ(qBlue(pa), 10);
   EXPECT_EQ(qBlue(pb), 250);
   EXPECT_GT(w.win.max_cost(), 0.0f);  // the blue edge counts, alpha constant
+}
+
+TEST(tessaly_cost_image, smoothing_width_is_the_measured_spread_of_the_twice_applied_filter)
+{
+  // An impulse along a long row, filtered twice as the pipeline does: the
+  // response's standard deviation is the width the factor was chosen for.
+  for (double px : {0.3, 2.0, 6.93, 25.0}) {
+    SCOPED_TRACE(px);
+    const double k = snake_smooth_k_from_px(px);
+    const unsigned n = 4001, mid = n / 2;
+    vil_image_view<float> impulse(n, 1), once, twice;
+    impulse.fill(0.0f);
+    impulse(mid, 0) = 1.0f;
+    vil_exp_filter_2d<float, float, double>(impulse, once, k, k);
+    vil_exp_filter_2d<float, float, double>(once, twice, k, k);
+    double sum = 0, moment = 0;
+    for (unsigned i = 0; i < n; ++i) {
+      sum += twice(i, 0);
+      moment += twice(i, 0) * (double(i) - mid) * (double(i) - mid);
+    }
+    EXPECT_NEAR(std::sqrt(moment / sum), px, 1e-4 * px);
+    EXPECT_NEAR(snake_smooth_px_from_k(k), px, 1e-9 * px);
+  }
+  EXPECT_EQ(snake_smooth_k_from_px(0.0), 0.0);
 }

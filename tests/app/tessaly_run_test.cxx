@@ -235,6 +235,28 @@ TEST(TessalyRun, TessalySnakeEndsOnTheWindowsPointsAndPicture)
   EXPECT_GT(count_colour(shot, is_red), 10);
 }
 
+TEST(TessalyRun, PressureSliderGrowsTheSnakeOntoTheDiscAsTessalySnakeDoes)
+{
+  auto w = shown_window();
+  auto* pressure = w->findChild<QSlider*>("pressure_slider");
+  ASSERT_NE(pressure, nullptr);
+  // Right to "Grow", then back four pages: 80.
+  pressure->setFocus();
+  QTest::keyClick(pressure, Qt::Key_End);
+  for (int k = 0; k < 4; ++k) QTest::keyClick(pressure, Qt::Key_PageDown);
+  for (const point& p : {point(160, 115), point(180, 115), point(170, 135)}) click(*w, p);
+  const point_list clicked = w->edit_points().points();
+  press_run(*w);
+  for (const point& p : w->snake_pts()) EXPECT_LE(off_disc(p), 2.5) << p.x() << ", " << p.y();
+
+  QTemporaryDir dir;
+  const QString start = dir.filePath("start.png"), csv = dir.filePath("end.csv");
+  ASSERT_TRUE(vil_save(w->image().image(), QFile::encodeName(start).constData()));
+  const tessaly_snake_ran r = run_tessaly_snake({"--pressure", "80", "--points", points_arg(clicked), "-o", csv, start});
+  ASSERT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_EQ(read_points_csv(csv), w->snake_pts());
+}
+
 TEST(TessalyRun, TwoClicksGiveTheBoxAndNothingElse)
 {
   auto w = shown_window();

@@ -167,6 +167,9 @@ TEST(TessalySnakeCli, BadInputGetsItsExitCodeAndAMessageNamingTheFileAndReason)
       {"no image", {"--points", pts}, 2, {"no image"}},
       {"weight beyond the slider", {"--weight", "101", "--points", pts, good}, 2, {"--weight", "101"}},
       {"unknown option", {"--wait", "5", good}, 2, {"--wait"}},
+      {"pressure beyond the slider", {"--pressure", "-101", "--points", pts, good}, 2, {"--pressure", "-101"}},
+      {"smoothing given twice over", {"--smooth", "10", "--smooth-px", "3", "--points", pts, good}, 2, {"--smooth-px"}},
+      {"smoothing width not a number", {"--smooth-px", "nan", "--points", pts, good}, 2, {"--smooth-px", "nan"}},
       {"two points", {"--points", "1,2 3,4", good}, 2, {"--points", "at least 3"}},
       {"not a point", {"--points", "1,2 a,b 3,4", good}, 2, {"a,b"}},
       {"points file line", {"--points-file", at("bad.csv"), good}, 2, {"bad.csv", "line 3"}},
@@ -211,7 +214,7 @@ TEST(TessalySnakeCli, BadInputGetsItsExitCodeAndAMessageNamingTheFileAndReason)
   EXPECT_TRUE(QFile::exists(at("m/good.csv")));
   for (const char* never : {"n.csv", "d.csv", "x.csv", "x.txt", "m/gone.csv", ".csv", "far.json", "mem.csv", "s/1.csv", "s.csv"}) EXPECT_FALSE(QFile::exists(at(never))) << never;
   for (const char* kept : {"two.csv", "line.csv"}) EXPECT_TRUE(QFile::exists(at(kept))) << kept;
-  EXPECT_EQ(contents(at("flat.csv")).count(",\n"), 100);  // the energy left empty
+  EXPECT_EQ(contents(at("flat.csv")).count(",,0\n"), 100);  // the energy left empty, before the pressure
   EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Hidden | QDir::Files).filter(QRegularExpression("^\\.")).isEmpty());
   // A failed write to standard output is a failure too.
   for (const QStringList& args : {QStringList{"--points", pts, good}, QStringList{"--help"}}) {

@@ -3,6 +3,8 @@
 
 #include <cfenv>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <vector>
@@ -22,6 +24,36 @@ vimt_image_2d_of<float> zero_image(unsigned ni, unsigned nj)
   vimt_image_2d_of<float> im(ni, nj);
   im.image().fill(0.0f);
   return im;
+}
+
+// The start image's cost, computed with the plain library functions:
+// gradient magnitude smoothed twice in each direction, k = 0.75.
+vimt_image_2d_of<float> start_image_cost(float& max_cost)
+{
+  vil_image_view<vxl_byte> image;
+  snake_start_image(image);
+  vil_image_view<float> grad, work;
+  vil_sobel_3x3(image, grad);
+  vimt_image_2d_of<float> cost;
+  vil_math_rms<float, float>(grad, cost.image());
+  vil_exp_filter_2d<float, float, double>(cost.image(), work, 0.75, 0.75);
+  vil_exp_filter_2d<float, float, double>(work, cost.image(), 0.75, 0.75);
+  float min_cost = 0;
+  vil_math_value_range(cost.image(), min_cost, max_cost);
+  return cost;
+}
+
+// FNV-1a over the bits of every coordinate: equal only for equal points.
+std::uint64_t points_hash(const pts_t& pts)
+{
+  std::uint64_t h = 14695981039346656037ull;
+  for (const pt& p : pts)
+    for (double v : {p.x(), p.y()}) {
+      std::uint64_t bits;
+      std::memcpy(&bits, &v, sizeof bits);
+      for (int b = 0; b < 64; b += 8) h = (h ^ ((bits >> b) & 0xff)) * 1099511628211ull;
+    }
+  return h;
 }
 
 void expect_points(const pts_t& got, const pts_t& want, double tol = 1e-12)
@@ -301,26 +333,50 @@ TEST(ResampleCurveDeathTest, SpacingMustBePositive)
   EXPECT_DEATH(one_snake_iteration(pts, zeros, 1.0f, -1.0, 0.5, 1, 0.9), "spacing");
 }
 
+TEST(SnakeStep, PressurePushesAlongTheOutwardNormalEitherWayRound)
+{
+  // On a cost image of ones the external term is the same everywhere.  A
+  // regular 16-gon of radius 20: the pull to the neighbours' midpoint is
+  // 0.1 a world unit, so a pressure of 1 carries every point outwards and
+  // -1 inwards by the search's reach; either way round the curve.
+  vimt_image_2d_of<float> ones(100, 100);
+  ones.image().fill(1.0f);
+  const double reach = 0.9 * 5.625;
+  const struct
+  {
+    double pressure, radius;
+  } rows[] = {{1.0, 20 + reach}, {-1.0, 20 - reach}, {0.0, 20 - 0.9 * 1.5}};
+  for (const auto& row : rows)
+    for (bool clockwise : {false, true}) {
+      SCOPED_TRACE(testing::Message() << row.pressure << (clockwise ? " clockwise" : ""));
+      pts_t pts;
+      for (int k = 0; k < 16; ++k) {
+        const double a = (clockwise ? -1 : 1) * k * 2 * M_PI / 16;
+        pts.emplace_back(50 + 20 * std::cos(a), 50 + 20 * std::sin(a));
+      }
+      one_snake_iteration(pts, ones, 1.0f, 5.0, 0.5, 1, 0.9, row.pressure);
+      for (const pt& p : pts) EXPECT_NEAR((p - pt(50, 50)).length(), row.radius, 1e-9);
+    }
+
+  // A point on its neighbours' midpoint has no line to search but the
+  // normal; a curve enclosing nothing feels no pressure.
+  pts_t square = {pt(40, 40), pt(50, 40), pt(60, 40), pt(60, 50), pt(60, 60), pt(50, 60), pt(40, 60), pt(40, 50)};
+  one_snake_iteration(square, ones, 1.0f, 5.0, 0.5, 1, 0.9, 1.0);
+  EXPECT_NEAR(square[1].x(), 50, 1e-12);
+  EXPECT_NEAR(square[1].y(), 40 - reach, 1e-12);
+  pts_t line = {pt(10, 10), pt(20, 10), pt(30, 10)}, still = line;
+  one_snake_iteration(line, ones, 1.0f, 5.0, 0.5, 1, 0.9, 1.0);
+  one_snake_iteration(still, ones, 1.0f, 5.0, 0.5, 1, 0.9, 0.0);
+  EXPECT_EQ(line, still);
+}
+
 // ---------------------------------------------------------------- a whole run
 
 TEST(SnakeRun, TriangleConvergesOnTheDiscOfTheStartImage)
 {
   // The start image: a bright rectangle and a bright disc on a dark ground.
-  vil_image_view<vxl_byte> image(250, 250);
-  image.fill(30);
-  for (unsigned j = 80; j <= 160; ++j)
-    for (unsigned i = 50; i <= 110; ++i) image(i, j) = 250;
-  vil_fill_disk(image, 170.0, 125.0, 40.0, vxl_byte(250));
-
-  // Its cost: gradient magnitude smoothed twice in each direction, k = 0.75.
-  vil_image_view<float> grad, work;
-  vil_sobel_3x3(image, grad);
-  vimt_image_2d_of<float> cost;
-  vil_math_rms<float, float>(grad, cost.image());
-  vil_exp_filter_2d<float, float, double>(cost.image(), work, 0.75, 0.75);
-  vil_exp_filter_2d<float, float, double>(work, cost.image(), 0.75, 0.75);
-  float min_cost = 0, max_cost = 0;
-  vil_math_value_range(cost.image(), min_cost, max_cost);
+  float max_cost = 0;
+  const vimt_image_2d_of<float> cost = start_image_cost(max_cost);
   ASSERT_GT(max_cost, 0.0f);
 
   // Ten passes of resampling and ten steps, as "Run Snake" does; a
@@ -353,4 +409,31 @@ TEST(SnakeRun, TriangleConvergesOnTheDiscOfTheStartImage)
     sum += off;
   }
   EXPECT_LT(sum / pts.size(), 1.5);
+}
+
+TEST(SnakeRun, RunsOnTheStartImageKeepTheirPointsBitForBit)
+{
+  // Hashes of the final points as the step gave them before it had a
+  // pressure: the default weight from around the disc, a weak one from
+  // around the rectangle, and a strong one from across both.
+  const struct
+  {
+    double weight;
+    pts_t start;
+    std::uint64_t hash;
+  } rows[] = {
+      {0.5, {pt(170, 70), pt(230, 160), pt(120, 170)}, 13138882298132295481ull},
+      {0.2, {pt(40, 70), pt(120, 70), pt(120, 170), pt(40, 170)}, 3546959423432228070ull},
+      {0.9, {pt(30, 60), pt(220, 60), pt(220, 190), pt(30, 190)}, 11273062926450069049ull},
+  };
+  float max_cost = 0;
+  const vimt_image_2d_of<float> cost = start_image_cost(max_cost);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.weight);
+    snake_run_settings s;
+    s.weight = row.weight;
+    pts_t pts = row.start;
+    run_snake(pts, cost, max_cost, s, nullptr);
+    EXPECT_EQ(points_hash(pts), row.hash) << pts.size() << " points";
+  }
 }

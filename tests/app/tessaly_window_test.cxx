@@ -75,9 +75,9 @@ TEST(TessalyWindow, LayoutControlsAndValues)
   ASSERT_NE(top, nullptr);
   EXPECT_EQ(top->contentsMargins(), QMargins(0, 0, 0, 0));
   ASSERT_NE(qobject_cast<QMenuBar*>(top->menuBar()), nullptr);
-  ASSERT_EQ(top->count(), 5);
-  EXPECT_EQ(top->itemAt(3)->widget(), w->q_viewer());
-  EXPECT_EQ(top->itemAt(4)->widget(), w->findChild<QLabel*>("status_line"));
+  ASSERT_EQ(top->count(), 6);
+  EXPECT_EQ(top->itemAt(4)->widget(), w->q_viewer());
+  EXPECT_EQ(top->itemAt(5)->widget(), w->findChild<QLabel*>("status_line"));
 
   // Row 1: "Clear", "Run Snake", "Cost Image", then a stretch.
   QLayout* row1 = top->itemAt(0)->layout();
@@ -99,9 +99,9 @@ TEST(TessalyWindow, LayoutControlsAndValues)
   EXPECT_TRUE(run->shortcut().isEmpty());
   EXPECT_EQ(cost->minimumSize(), cost->sizeHint());
 
-  // Rows 2 and 3: end labels around a slider in its middle position.
-  const char* labels[2][2] = {{"All Internal", "All External"}, {"No smoothing", "Very smooth"}};
-  for (int r = 0; r < 2; ++r) {
+  // Rows 2 to 4: end labels around a slider in its middle position.
+  const char* labels[3][2] = {{"All Internal", "All External"}, {"No smoothing", "Very smooth"}, {"Shrink", "Grow"}};
+  for (int r = 0; r < 3; ++r) {
     QLayout* row = top->itemAt(1 + r)->layout();
     ASSERT_NE(row, nullptr);
     ASSERT_EQ(row->count(), 3);
@@ -112,10 +112,10 @@ TEST(TessalyWindow, LayoutControlsAndValues)
     EXPECT_EQ(left->text(), QString(labels[r][0]));
     EXPECT_EQ(right->text(), QString(labels[r][1]));
     EXPECT_EQ(s->orientation(), Qt::Horizontal);
-    EXPECT_EQ(s->minimum(), 0);
+    EXPECT_EQ(s->minimum(), r < 2 ? 0 : -100);
     EXPECT_EQ(s->maximum(), 100);
     EXPECT_EQ(s->pageStep(), 5);
-    EXPECT_EQ(s->value(), 50);
+    EXPECT_EQ(s->value(), r < 2 ? 50 : 0);
   }
   EXPECT_EQ(qobject_cast<QSlider*>(top->itemAt(1)->layout()->itemAt(1)->widget()),
             slider(*w, "image_wt_slider"));
@@ -162,9 +162,9 @@ TEST(TessalyWindow, SlotTableInOrderAndInvocableByName)
   const char* table[] = {"slotHelpAbout()",        "load_image()",    "load_image(const char*)",
                          "clear()",                "set_to_select_points()", "set_to_zoom()",
                          "set_image_wt(int)",      "set_smooth_k(int)", "search()",
-                         "set_show_cost_image(bool)"};
-  ASSERT_EQ(mo->methodCount() - mo->methodOffset(), 10);
-  for (int k = 0; k < 10; ++k) {
+                         "set_show_cost_image(bool)", "set_pressure(int)"};
+  ASSERT_EQ(mo->methodCount() - mo->methodOffset(), 11);
+  for (int k = 0; k < 11; ++k) {
     const QMetaMethod m = mo->method(mo->methodOffset() + k);
     EXPECT_EQ(m.methodSignature(), QByteArray(table[k]));
     EXPECT_EQ(m.methodType(), QMetaMethod::Slot);
@@ -179,6 +179,7 @@ TEST(TessalyWindow, SlotTableInOrderAndInvocableByName)
   EXPECT_TRUE(QMetaObject::invokeMethod(&w, "set_to_zoom"));
   EXPECT_TRUE(QMetaObject::invokeMethod(&w, "set_to_select_points"));
   EXPECT_TRUE(QMetaObject::invokeMethod(&w, "set_image_wt", Q_ARG(int, 30)));
+  EXPECT_TRUE(QMetaObject::invokeMethod(&w, "set_pressure", Q_ARG(int, -30)));
 }
 
 TEST(TessalyWindow, EveryControlIsWiredToItsSlot)
