@@ -31,17 +31,23 @@ inline double snake_energy(const vimt_image_2d_of<float>& cost_image, double ext
 }
 
 // +1 for a closed curve of positive signed area (shoelace, in the
-// coordinates as given), -1 for negative, 0 for none.
+// coordinates as given), -1 for negative, 0 for none or for an area lost in
+// the rounding of the coordinates, whose sign means nothing.
 double signed_area_sign(const std::vector<point>& pts)
 {
   const std::size_t n = pts.size();
-  double twice = 0.0;
+  if (n == 0) return 0.0;
+  // Relative to the first point, so that a small curve far from the origin
+  // keeps its digits.
+  const point o = pts[0];
+  double twice = 0.0, perimeter = 0.0;
   for (std::size_t k = 0; k < n; ++k) {
-    const point& a = pts[k];
-    const point& b = pts[(k + 1) % n];
+    const vec a = pts[k] - o, b = pts[(k + 1) % n] - o;
     twice += a.x() * b.y() - b.x() * a.y();
+    perimeter += (b - a).length();
   }
-  return twice > 0.0 ? 1.0 : twice < 0.0 ? -1.0 : 0.0;
+  if (!(std::fabs(twice) > 1e-9 * perimeter * perimeter)) return 0.0;
+  return twice > 0.0 ? 1.0 : -1.0;
 }
 
 inline point midpoint_of(const point& a, const point& b)
