@@ -1,6 +1,7 @@
 #include <app/snake_image_file.h>
 
 #include <cstring>
+#include <vil/algo/vil_stretch_percentiles.h>
 #include <vil/vil_load_page.h>
 #include <vil/vil_pixel_format.h>
 
@@ -33,16 +34,14 @@ std::string plain_words(const std::string& reason)
 }
 }  // namespace
 
-bool snake_load_image(const std::string& path, vil_image_view<vxl_byte>& image, std::string& why,
-                      unsigned page)
+namespace
+{
+bool load(const std::string& path, vil_image_view<vxl_byte>& image, snake_stretch* stretch, std::string& why,
+          unsigned page)
 {
   const vil_image_view_base_sptr loaded = vil_load_page(path, page, why);
   if (!loaded) {
     why = plain_words(why);
-    return false;
-  }
-  if (loaded->pixel_format() != VIL_PIXEL_FORMAT_BYTE) {
-    why = pixel_words(loaded->pixel_format()) + " pixels: tessaly works on 8-bit images";
     return false;
   }
   const unsigned np = loaded->nplanes();
@@ -50,6 +49,36 @@ bool snake_load_image(const std::string& path, vil_image_view<vxl_byte>& image, 
     why = std::to_string(np) + " planes: tessaly works on grey or colour images (1 to 4 planes)";
     return false;
   }
-  image = vil_image_view<vxl_byte>(loaded);
+  if (loaded->pixel_format() == VIL_PIXEL_FORMAT_BYTE) {
+    image = vil_image_view<vxl_byte>(loaded);
+    if (stretch) *stretch = snake_stretch();
+    return true;
+  }
+  const std::string pixels = pixel_words(loaded->pixel_format()) + " pixels";
+  if (!stretch) {
+    why = pixels + ": the window works on 8-bit images; tessaly-snake maps 16-bit, 32-bit and "
+                   "floating-point images to 8 bits for a run";
+    return false;
+  }
+  snake_stretch s;
+  if (!vil_stretch_percentiles(*loaded, snake_stretch_lo_fraction, snake_stretch_hi_fraction, image, s.lo, s.hi)) {
+    why = pixels + " and not one a finite number";
+    return false;
+  }
+  s.applied = true;
+  *stretch = s;
   return true;
+}
+}  // namespace
+
+bool snake_load_image(const std::string& path, vil_image_view<vxl_byte>& image, std::string& why,
+                      unsigned page)
+{
+  return load(path, image, nullptr, why, page);
+}
+
+bool snake_load_image(const std::string& path, vil_image_view<vxl_byte>& image, snake_stretch& stretch,
+                      std::string& why, unsigned page)
+{
+  return load(path, image, &stretch, why, page);
 }

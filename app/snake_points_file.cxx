@@ -90,6 +90,9 @@ std::string points_json(const snake_points_record& r)
   const snake_run_settings& s = r.run;
   std::string out = "{\n  \"image\": " + json_string(r.image) + ",\n";
   out += "  \"width\": " + std::to_string(r.ni) + ",\n  \"height\": " + std::to_string(r.nj) + ",\n";
+  out += "  \"stretched_from\": " +
+         (r.stretch.applied ? "[" + snake_number(r.stretch.lo) + ", " + snake_number(r.stretch.hi) + "]" : "null") +
+         ",\n";
   out += "  \"settings\": {\"weight\": " + std::to_string(r.weight) +
          ", \"smooth\": " + (r.smooth < 0 ? std::string("null") : std::to_string(r.smooth)) +
          ", \"image_weight\": " + snake_number(s.weight) + ", \"smooth_k\": " +

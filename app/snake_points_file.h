@@ -7,6 +7,7 @@
 #include <istream>
 #include <string>
 #include <vector>
+#include <app/snake_image_file.h>
 #include <app/tessaly_snake.h>
 #include <vgl/vgl_point_2d.h>
 
@@ -16,6 +17,8 @@ struct snake_points_record
   // The image file's name as given; its size in pixels.
   std::string image;
   unsigned ni = 0, nj = 0;
+  // How its pixels were brought to 8 bits, if they were.
+  snake_stretch stretch;
   // Slider positions, 0..100; smooth -1 while the smoothing slider was never
   // moved (the start factor, snake_start_smooth_k).
   int weight = 50;

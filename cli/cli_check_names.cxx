@@ -71,6 +71,10 @@ bool cli_check_names(const cli_options& opt, const std::vector<cli_frame>& frame
     error = "--overlay " + opt.overlay + ": no file name before the extension";
     return false;
   }
+  if (opt.track && cli_name_has_image(opt.points_file)) {
+    error = "--points-file " + opt.points_file + ": a sequence starts from one set of points; %n does not go with --track";
+    return false;
+  }
   if (opt.track && !opt.frames.empty()) {
     error = "--frames does not go with --track: give --overlay DIR/%i.png for each frame's final picture";
     return false;
@@ -111,7 +115,10 @@ bool cli_check_names(const cli_options& opt, const std::vector<cli_frame>& frame
   std::map<fs::path, std::string> owner;
   for (const std::string& image : opt.images) owner.emplace(file_of(image), "the image " + image);
   if (!opt.points_file.empty() && opt.points_file != "-")
-    owner.emplace(file_of(opt.points_file), "the points file " + opt.points_file);
+    for (const std::string& image : opt.images) {
+      const std::string points = cli_expand_name(opt.points_file, image);
+      owner.emplace(file_of(points), "the points file " + points);
+    }
   if (!opt.measures.empty() && !owner.emplace(file_of(opt.measures), "the measures " + opt.measures).second) {
     error = "the measures " + opt.measures + " would write over " + owner[file_of(opt.measures)];
     return false;

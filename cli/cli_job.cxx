@@ -34,9 +34,9 @@ double mean_energy(const std::vector<point>& pts, const vimt_image_2d_of<float>&
 }
 
 bool save_overlay(const std::string& path, const vil_image_view<vxl_byte>& shown,
-                  const std::vector<point>& pts, std::string& error)
+                  const std::vector<point>& pts, const snake_overlay_style& style, std::string& error)
 {
-  return cli_save_image(path, snake_overlay(shown, pts), error);
+  return cli_save_image(path, snake_overlay(shown, pts, style), error);
 }
 
 // A job's share of the memory budget, given back when the job ends.
@@ -135,6 +135,8 @@ cli_outcome run_image(const cli_frame& frame, const std::vector<point>& start, c
   const std::string& path = frame.path;
   const std::string what = frame.label();
   vil_image_view<vxl_byte> image;
+  // What the points files record; its smoothing factor is the cost's.
+  snake_points_record r;
   std::string why;
   bool loaded = false;
   {
@@ -144,9 +146,11 @@ cli_outcome run_image(const cli_frame& frame, const std::vector<point>& start, c
       if (share.hold(need)) return true;
       refusal = "needs about " + cli_memory_budget::text(need) + " of memory, more than the whole budget of " +
                 cli_memory_budget::text(share.total()) + " (--memory)";
+      if (opt.style.zoom > 1 && (!opt.overlay.empty() || !opt.frames.empty()))
+        refusal += "; a smaller --overlay-zoom than " + std::to_string(opt.style.zoom) + " needs less";
       return false;
     });
-    loaded = snake_load_image(path, image, why, frame.page);
+    loaded = snake_load_image(path, image, r.stretch, why, frame.page);
   }
   if (!loaded) {
     complain(what, why);
@@ -162,8 +166,6 @@ cli_outcome run_image(const cli_frame& frame, const std::vector<point>& start, c
       return cli_outcome::misused;
     }
 
-  // What the points files record; its smoothing factor is the cost's.
-  snake_points_record r;
   r.image = path;
   r.ni = image.ni();
   r.nj = image.nj();
@@ -215,7 +217,7 @@ cli_outcome run_image(const cli_frame& frame, const std::vector<point>& start, c
     if (step > 0 && frames_ok) {
       const std::string frame = frames + "/" + cli_frame_name((long long)pass * opt.run.steps + step, total);
       std::string error;
-      if (!save_overlay(frame, shown, now, error)) {
+      if (!save_overlay(frame, shown, now, opt.style, error)) {
         complain(frame, error);
         ok = frames_ok = false;
       }
@@ -238,7 +240,7 @@ cli_outcome run_image(const cli_frame& frame, const std::vector<point>& start, c
   }
   if (!opt.overlay.empty() && finite) {
     const std::string out = expand(opt.overlay);
-    if (!save_overlay(out, shown, pts, error)) {
+    if (!save_overlay(out, shown, pts, opt.style, error)) {
       complain(out, error);
       ok = false;
     }
@@ -270,12 +272,16 @@ cli_outcome run_image(const cli_frame& frame, const std::vector<point>& start, c
 std::size_t cli_job_need(unsigned long long ni, unsigned long long nj, unsigned long long nplanes,
                          unsigned bytes_per_sample, const cli_options& opt)
 {
-  // Measured peaks: the image, then a float cost image and a float work
-  // image (8 bytes a pixel); with pictures, the work image gone, a colour
-  // overlay and what drawing and encoding it take (about 6), and the cost
-  // shown as bytes.
+  // Measured peaks: the image (an image of more than 8 bits is brought to
+  // 8 while loaded, at most a byte a sample more, then let go), then a
+  // float cost image and a float work image (8 bytes a pixel); with
+  // pictures, the work image gone, a colour overlay and what drawing and
+  // encoding it take (about 6 a picture pixel, zoom^2 of them an image
+  // pixel), and the cost shown as bytes.
   const bool pictures = !opt.overlay.empty() || !opt.frames.empty();
-  const double per_pixel = double(nplanes) * bytes_per_sample + (pictures ? 10 : 8) + (pictures && opt.cost ? 1 : 0);
+  const double zoom = opt.style.zoom;
+  const double per_pixel = double(nplanes) * bytes_per_sample +
+                           (pictures ? std::max(8.0, 4 + 6 * zoom * zoom) : 8) + (pictures && opt.cost ? 1 : 0);
   const double need = double(ni) * double(nj) * per_pixel;
   return need < double(std::size_t(-1) / 2) ? std::size_t(need) : std::size_t(-1) / 2;
 }

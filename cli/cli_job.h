@@ -42,7 +42,8 @@ const char* cli_measures_header();
 
 // Takes the frame's need from budget once its size is known (waiting while
 // other jobs hold it; an image needing more than the whole budget fails),
-// loads it (8-bit pixels, 1 to 4 planes), computes its cost, runs the snake
+// loads it (1 to 4 planes; pixels of more than 8 bits mapped to 8 by
+// snake_load_image, the JSON recording how), computes its cost, runs the snake
 // from start with opt's settings and writes every output opt names,
 // expanded for this frame; with no output named, the final points go to
 // standard output as CSV.  Memory that still cannot be had fails this frame

@@ -101,7 +101,7 @@ bool parse_cli_options(int argc, char** argv, cli_options& opt, std::string& err
   {
     o_points = 256, o_points_file, o_weight, o_smooth, o_passes, o_steps, o_spacing,
     o_segments, o_overlay, o_cost, o_frames, o_trace, o_start, o_version, o_memory, o_measures,
-    o_track, o_pressure, o_smooth_px
+    o_track, o_pressure, o_smooth_px, o_overlay_style, o_line_width, o_overlay_zoom
   };
   static const option longs[] = {
       {"points", required_argument, nullptr, o_points},
@@ -116,6 +116,9 @@ bool parse_cli_options(int argc, char** argv, cli_options& opt, std::string& err
       {"max-segments", required_argument, nullptr, o_segments},
       {"output", required_argument, nullptr, 'o'},
       {"overlay", required_argument, nullptr, o_overlay},
+      {"overlay-style", required_argument, nullptr, o_overlay_style},
+      {"line-width", required_argument, nullptr, o_line_width},
+      {"overlay-zoom", required_argument, nullptr, o_overlay_zoom},
       {"cost", no_argument, nullptr, o_cost},
       {"frames", required_argument, nullptr, o_frames},
       {"trace", required_argument, nullptr, o_trace},
@@ -193,6 +196,24 @@ bool parse_cli_options(int argc, char** argv, cli_options& opt, std::string& err
       case 'o': opt.outputs.push_back(optarg); break;
       case o_cost: opt.cost = true; break;
       case o_track: opt.track = true; break;
+      case o_overlay_style: {
+        const std::string style = optarg;
+        if (style != "curve" && style != "points" && style != "both") {
+          error = "--overlay-style takes curve, points or both, not \"" + style + "\"";
+          return false;
+        }
+        opt.style.curve = style != "points";
+        opt.style.points = style != "curve";
+        break;
+      }
+      case o_line_width:
+        if (!set_int("line-width", optarg, 1, cli_most_line_width, v, error)) return false;
+        opt.style.line_width = int(v);
+        break;
+      case o_overlay_zoom:
+        if (!set_int("overlay-zoom", optarg, 1, cli_most_overlay_zoom, v, error)) return false;
+        opt.style.zoom = int(v);
+        break;
       case 'j':
         if (!set_int("jobs", optarg, 1, cli_most_jobs, v, error)) return false;
         opt.jobs = unsigned(v);
@@ -246,7 +267,9 @@ const char* cli_usage()
 {
   return "Usage: tessaly-snake [OPTION]... IMAGE...\n"
          "Runs tessaly's snake on each IMAGE from the same start points, as the\n"
-         "window's \"Run Snake\" does, and writes the points it ends on.\n"
+         "window's \"Run Snake\" does, and writes the points it ends on.  An image\n"
+         "of 16- or 32-bit integers, floats or doubles is brought to 8 bits first:\n"
+         "its 0.1 % and 99.9 % values are stretched to 0 and 255.\n"
          "\n"
          "Start points, in image pixel coordinates (x to the right, y down), at\n"
          "least 3, within 10 image sizes of each image:\n"
@@ -254,7 +277,9 @@ const char* cli_usage()
          "      --points-file FILE      CSV (\"-\": standard input): X,Y lines, or\n"
          "                              columns named x and y in a header line; tab\n"
          "                              or semicolon separators; # comments.  Or a\n"
-         "                              vsl point-set record (.bvl)\n"
+         "                              vsl point-set record (.bvl).  With %n, one\n"
+         "                              file per image (starts/%n.csv); an image\n"
+         "                              without its file fails\n"
          "\n"
          "Settings (the window's by default):\n"
          "      --weight N              weight slider, 0 (all internal) .. 100 (all\n"
@@ -285,6 +310,13 @@ const char* cli_usage()
          "                              standard output as CSV\n"
          "      --overlay NAME          the image with the red curve and green points\n"
          "      --cost                  overlays and frames show the cost image\n"
+         "      --overlay-style STYLE   what overlays and frames draw: curve, points\n"
+         "                              or both; default both\n"
+         "      --line-width N          the curve's width in picture pixels, 1 .. 50;\n"
+         "                              default 1\n"
+         "      --overlay-zoom N        overlays and frames N times enlarged, 1 .. 32,\n"
+         "                              for small images; default 1.  Each image's\n"
+         "                              picture must fit in --memory\n"
          "      --frames DIR            one overlay per step: DIR/frame-001.png ...\n"
          "      --trace NAME            per step: pass, step, points, mean and largest\n"
          "                              move (pixels), mean energy and the pressure\n"

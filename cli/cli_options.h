@@ -5,12 +5,14 @@
 #include <cstddef>
 #include <string>
 #include <vector>
+#include <app/snake_overlay.h>
 #include <app/tessaly_snake.h>
 
 struct cli_options
 {
   std::vector<std::string> images;
-  // --points "x,y x,y ...", or --points-file FILE ("-": standard input).
+  // --points "x,y x,y ...", or --points-file FILE ("-": standard input; a
+  // name with %n, one file per image).
   std::string points_text;
   std::string points_file;
   // Slider positions, 0..100; smooth -1 when not given (the window's start
@@ -37,6 +39,8 @@ struct cli_options
   bool track = false;
   // Overlays and frames show the cost image instead of the image.
   bool cost = false;
+  // What overlays and frames draw, and at what zoom.
+  snake_overlay_style style;
   // Images run at once; 0 until parsed, then at least 1.
   unsigned jobs = 0;
   // Bytes the jobs may hold at once; 0 until given (then what the machine
@@ -52,6 +56,8 @@ struct cli_options
 const long cli_most_steps = 1000000;  // passes times steps
 const long cli_most_segments = 100000;
 const unsigned cli_most_jobs = 64;
+const int cli_most_line_width = 50;
+const int cli_most_overlay_zoom = 32;
 
 // Reads the command line into opt.  False, with the reason in error, for
 // bad usage; --help and --version need nothing else.

@@ -45,6 +45,13 @@ int print(const std::string& text)
   return 1;
 }
 
+bool enough_points(const std::vector<point>& start, std::string& error)
+{
+  if (start.size() >= snake_min_start_points) return true;
+  error = "at least 3 start points are needed, " + std::to_string(start.size()) + " given";
+  return false;
+}
+
 int make_start_image(const std::string& path)
 {
   vil_image_view<vxl_byte> image;
@@ -123,18 +130,18 @@ int main(int argc, char** argv)
   signal_stop stop(report);
   if (!opt.make_start_image.empty()) return make_start_image(opt.make_start_image);
 
+  // A points file named after each image is read as its image's turn comes.
+  const bool start_per_image = !opt.points_file.empty() && cli_name_has_image(opt.points_file);
   std::vector<point> start;
   if (!opt.points_text.empty()) {
     if (!parse_points_text(opt.points_text, start, error)) return usage_error("--points: " + error);
   } else if (opt.points_file == "-") {
     if (!read_snake_points(std::cin, start, error)) return usage_error("standard input: " + error);
-  } else if (!read_snake_points(opt.points_file, start, error)) {
+  } else if (!start_per_image && !read_snake_points(opt.points_file, start, error)) {
     return usage_error(opt.points_file + ": " + error);
   }
-  if (start.size() < snake_min_start_points)
-    return usage_error((opt.points_text.empty() ? opt.points_file : std::string("--points")) +
-                       ": at least 3 start points are needed, " + std::to_string(start.size()) +
-                       " given");
+  if (!start_per_image && !enough_points(start, error))
+    return usage_error((opt.points_text.empty() ? opt.points_file : std::string("--points")) + ": " + error);
   if (!frames_found) {
     std::cerr << "tessaly-snake: " << frames_error << "; nothing was run\n";
     return 1;
@@ -175,7 +182,17 @@ int main(int argc, char** argv)
     auto worker = [&] {
       for (std::size_t k; (k = next++) < frames.size();) {
         cli_frame_result result;
-        run(k, start, result);
+        std::vector<point> own;
+        if (start_per_image) {
+          const std::string file = cli_expand_name(opt.points_file, frames[k].path);
+          std::string why;
+          if (!read_snake_points(file, own, why) || !enough_points(own, why)) {
+            complain(file, why + " (the start points for " + frames[k].label() + ")");
+            report.finished(false);
+            continue;
+          }
+        }
+        run(k, start_per_image ? own : start, result);
       }
     };
     const std::size_t jobs = std::min<std::size_t>(opt.jobs, frames.size());

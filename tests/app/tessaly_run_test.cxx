@@ -540,7 +540,9 @@ TEST(TessalyRun, UnusableFilesGiveUnableToLoadImageAndChangeNothing)
     // The file and the reason, in plain words.
     const QString said = closer.infos.value(0), reason = said.mid(int(path.size()) + 2);
     EXPECT_TRUE(said.startsWith(QString::fromStdString(path) + ": ") && reason.size() > 6) << said.toStdString();
-    EXPECT_TRUE(path.find("deep") == std::string::npos || reason.startsWith("16-bit pixels")) << said.toStdString();
+    // A 16-bit file: the reason, and where such images run.
+    EXPECT_TRUE(path.find("deep") == std::string::npos ||
+                (reason.startsWith("16-bit pixels") && reason.contains("tessaly-snake"))) << said.toStdString();
     expect_unchanged(*w, before);
   }
 

@@ -26,6 +26,7 @@
 #include "support/in_child.h"
 #include "support/tessaly_snake_cli.h"
 #include <vil/vil_image_view.h>
+#include <vil/vil_load.h>
 #include <vil/vil_save.h>
 #include <vsl/vsl_b_ifstream.h>
 #include <vsl/vsl_binary_loader.h>
@@ -144,7 +145,7 @@ TEST(TessalySnakeCli, BadInputGetsItsExitCodeAndAMessageNamingTheFileAndReason)
   auto at = [&dir](const char* name) { return dir.filePath(name); };
   const QString good = at("good.png"), pts = "170,70 230,160 120,170";
   ASSERT_EQ(run_tessaly_snake({"--make-start-image", good}).code, 0);
-  vil_image_view<vxl_uint_16> deep(8, 8, 1);
+  vil_image_view<vxl_uint_16> deep(250, 250, 1);
   deep.fill(40000);
   ASSERT_TRUE(vil_save(deep, QFile::encodeName(at("deep.png")).constData()));
   ASSERT_EQ(run_tessaly_snake({"--points", pts, "-o", at("one.bvl"), good}).code, 0);
@@ -178,7 +179,10 @@ TEST(TessalySnakeCli, BadInputGetsItsExitCodeAndAMessageNamingTheFileAndReason)
       {"several images, one name", {"--points", pts, "-o", at("x.csv"), good, good}, 2, {"%n"}},
       {"overlay over its image", {"--points", pts, "--overlay", good, good}, 2, {"good.png", "write over"}},
       {"not an image", {"--points", pts, "-o", at("n.csv"), at("notes.txt")}, 1, {"notes.txt", "not an image file"}},
-      {"16-bit pixels", {"--points", pts, "-o", at("d.csv"), at("deep.png")}, 1, {"deep.png", "8-bit"}},
+      {"16-bit image over the budget", {"--points", pts, "--memory", "100K", "-o", at("d.csv"), at("deep.png")}, 1, {"deep.png", "610 KiB"}},
+      {"zoomed overlay over the budget", {"--points", pts, "--memory", "2M", "--overlay-zoom", "8", "--overlay", at("z.png"), good}, 1, {"good.png", "--overlay-zoom"}},
+      {"unknown overlay style", {"--overlay-style", "dots", "--points", pts, good}, 2, {"--overlay-style", "dots"}},
+      {"a start file per image with --track", {"--track", "--points-file", at("%n.csv"), "-o", at("t%i.csv"), good}, 2, {"%n", "--track"}},
       {"missing image, the other done", {"--points", pts, "-o", at("m/%n.csv"), at("gone.png"), good}, 1, {"gone.png", "No such file", "1 done, 1 failed"}},
       {"output cannot be written", {"--points", pts, "-o", at("blocker/x.csv"), good}, 1, {"blocker/x.csv", "cannot"}},
       {"unknown option in a group", {"-xh"}, 2, {"unknown option -x"}},
@@ -212,7 +216,7 @@ TEST(TessalySnakeCli, BadInputGetsItsExitCodeAndAMessageNamingTheFileAndReason)
   // Nothing half-written, nothing for the images that failed; a collapsed
   // snake's outputs are still there to look at; never "nan".
   EXPECT_TRUE(QFile::exists(at("m/good.csv")));
-  for (const char* never : {"n.csv", "d.csv", "x.csv", "x.txt", "m/gone.csv", ".csv", "far.json", "mem.csv", "s/1.csv", "s.csv"}) EXPECT_FALSE(QFile::exists(at(never))) << never;
+  for (const char* never : {"n.csv", "d.csv", "x.csv", "x.txt", "m/gone.csv", ".csv", "far.json", "mem.csv", "s/1.csv", "s.csv", "z.png"}) EXPECT_FALSE(QFile::exists(at(never))) << never;
   for (const char* kept : {"two.csv", "line.csv"}) EXPECT_TRUE(QFile::exists(at(kept))) << kept;
   EXPECT_EQ(contents(at("flat.csv")).count(",,0\n"), 100);  // the energy left empty, before the pressure
   EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Hidden | QDir::Files).filter(QRegularExpression("^\\.")).isEmpty());
@@ -322,4 +326,52 @@ TEST(TessalySnakeCli, JobsWaitForTheirMemoryAndRunOnTheAllowedProcessors)
     CPU_SET(0, &one);
     return ::sched_setaffinity(0, sizeof one, &one) == 0 && cli_default_jobs() == 1;
   }));
+}
+
+// A 16-bit PNG and a float TIFF of the start image, scaled (the float one
+// with NaN and -inf in a corner), run as the 8-bit image does, each from its
+// own start file; an image without its start file fails alone.
+TEST(TessalySnakeCli, DeepImagesRunLikeTheirEightBitImageEachFromItsOwnStartFile)
+{
+  QTemporaryDir dir;
+  auto at = [&dir](const QString& name) { return dir.filePath(name); };
+  ASSERT_EQ(run_tessaly_snake({"--make-start-image", at("start.png")}).code, 0);
+  const vil_image_view<vxl_byte> start = vil_load(QFile::encodeName(at("start.png")).constData());
+  vil_image_view<vxl_uint_16> deep(250, 250, 1);
+  vil_image_view<float> real(250, 250, 1);
+  for (unsigned j = 0; j < 250; ++j)
+    for (unsigned i = 0; i < 250; ++i) {
+      deep(i, j) = vxl_uint_16(start(i, j) * 200 + 17);
+      real(i, j) = i + j < 3 ? (i ? -INFINITY : NAN) : start(i, j) / 255.0f * 3.5f - 1.0f;
+    }
+  ASSERT_TRUE(vil_save(deep, QFile::encodeName(at("deep.png")).constData()));
+  ASSERT_TRUE(vil_save(real, QFile::encodeName(at("real.tif")).constData()));
+  ASSERT_TRUE(QDir(dir.path()).mkpath("starts") && QFile::copy(at("start.png"), at("lonely.png")));
+  for (const char* name : {"start", "deep", "real"}) {
+    QFile f(at(QString("starts/") + name + ".csv"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("170,70\n230,160\n120,170\n");
+  }
+  const tessaly_snake_ran r = run_tessaly_snake({"--points-file", at("starts/%n.csv"), "-o", at("out/%n.csv"), "-o", at("out/%n.json"),
+                                                 at("start.png"), at("deep.png"), at("real.tif"), at("lonely.png")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(r.err.contains(at("starts/lonely.csv") + ": ") && r.err.contains("3 done, 1 failed")) << r.err.toStdString();
+  EXPECT_FALSE(QFile::exists(at("out/lonely.csv")));
+
+  const point_list eight = read_points_csv(at("out/start.csv"));
+  ASSERT_GE(eight.size(), 40u);
+  const struct
+  {
+    const char* name;
+    double lo, hi;  // what became 0 and 255
+  } deeps[] = {{"deep", 30 * 200 + 17, 250 * 200 + 17}, {"real", 30 / 255.0f * 3.5f - 1.0f, 250 / 255.0f * 3.5f - 1.0f}};
+  for (const auto& d : deeps) {
+    SCOPED_TRACE(d.name);
+    const point_list pts = read_points_csv(at("out/") + d.name + ".csv");
+    ASSERT_EQ(pts.size(), eight.size());
+    for (std::size_t k = 0; k < pts.size(); ++k) EXPECT_LE((pts[k] - eight[k]).length(), 0.5) << k;
+    const QJsonArray from = QJsonDocument::fromJson(contents(at("out/") + d.name + ".json"))["stretched_from"].toArray();
+    EXPECT_EQ(from, (QJsonArray{d.lo, d.hi}));
+  }
+  EXPECT_TRUE(QJsonDocument::fromJson(contents(at("out/start.json")))["stretched_from"].isNull());
 }
