@@ -31,6 +31,7 @@
 #include <QToolTip>
 #include <QUrl>
 #include <app/snake_image_file.h>
+#include <app/snake_measures.h>
 #include <app/snake_overlay.h>
 #include <app/snake_points_file.h>
 #include <app/tessaly_edit_command.h>
@@ -667,6 +668,11 @@ void tessaly::update_status()
   parts << QStringLiteral("%1 \u00d7 %2").arg(im.ni()).arg(im.nj());
   const int n = int(edit_points_.points().size());
   parts << (n == 1 ? tr("1 point") : tr("%1 points").arg(n));
+  // The curve's measures, as tessaly-snake --measures gives them.
+  if (snake_pts_.size() >= snake_min_start_points) {
+    const snake_measures m = measure_snake(snake_pts_);
+    parts << tr("area %1 px\u00b2, perimeter %2 px").arg(m.area, 0, 'f', 0).arg(m.perimeter, 0, 'f', 1);
+  }
   status_->setText(parts.join(QStringLiteral("   ")));
 }
 

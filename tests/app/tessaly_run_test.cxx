@@ -18,6 +18,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSlider>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -210,13 +211,21 @@ TEST(TessalyRun, TessalySnakeEndsOnTheWindowsPointsAndPicture)
 
   QTemporaryDir dir;
   const QString start = dir.filePath("start.png"), csv = dir.filePath("end.csv"),
-                overlay = dir.filePath("end.png");
+                overlay = dir.filePath("end.png"), measures = dir.filePath("m.csv");
   ASSERT_TRUE(vil_save(w->image().image(), QFile::encodeName(start).constData()));
   const tessaly_snake_ran r = run_tessaly_snake({"--weight", "70", "--smooth", "30", "--points",
                                                  points_arg(clicked), "-o", csv, "--overlay",
-                                                 overlay, start});
+                                                 overlay, "--measures", measures, start});
   ASSERT_EQ(r.code, 0) << r.err.toStdString();
   EXPECT_EQ(read_points_csv(csv), w->snake_pts());
+  // The status line shows the area and perimeter the measures hold.
+  QFile m(measures);
+  ASSERT_TRUE(m.open(QIODevice::ReadOnly));
+  const QList<QByteArray> row = m.readAll().split('\n').value(1).split(',');
+  ASSERT_GE(row.size(), 5);
+  EXPECT_TRUE(w->findChild<QLabel*>("status_line")->text().contains(
+      QStringLiteral("area %1 px\u00b2, perimeter %2 px").arg(row[3].toDouble(), 0, 'f', 0).arg(row[4].toDouble(), 0, 'f', 1)))
+      << w->findChild<QLabel*>("status_line")->text().toStdString();
 
   // At zoom 1 the window shows what the overlay holds, pixel for pixel (its
   // image starts half a pixel in, so row and column 0 show the background).
