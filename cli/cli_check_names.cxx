@@ -23,15 +23,25 @@ fs::path file_of(const std::string& name)
   return ec ? p.lexically_normal() : c;
 }
 
-// The frame number `name` has in a run of `total` steps, or 0.
-long long frame_number(const std::string& name, long long total)
+// The step `name` is the frame file of, in a run of `total` steps, or 0:
+// "frame-001.png", or in a sequence of `count` frames "07-step-001.png".
+long long frame_number(const std::string& name, long long total, unsigned count)
 {
+  std::string prefix = "frame-";
+  if (count > 0) {
+    const std::size_t w = std::to_string(count).size();
+    unsigned long index = 0;
+    for (std::size_t k = 0; k < w && k < name.size(); ++k)
+      index = name[k] >= '0' && name[k] <= '9' ? index * 10 + unsigned(name[k] - '0') : count + 1;
+    if (name.size() < w || index == 0 || index > count) return 0;
+    prefix = name.substr(0, w) + "-step-";
+  }
   const std::size_t digits = cli_frame_name(total, total).size() - 10;
-  if (name.size() != digits + 10 || name.compare(0, 6, "frame-") != 0 ||
+  if (name.size() != prefix.size() + digits + 4 || name.compare(0, prefix.size(), prefix) != 0 ||
       name.compare(name.size() - 4, 4, ".png") != 0)
     return 0;
   long long n = 0;
-  for (std::size_t k = 6; k < 6 + digits; ++k) {
+  for (std::size_t k = prefix.size(); k < prefix.size() + digits; ++k) {
     if (name[k] < '0' || name[k] > '9') return 0;
     n = n * 10 + (name[k] - '0');
   }
@@ -46,12 +56,12 @@ bool has_name(const std::string& name)
 }
 }  // namespace
 
-std::string cli_frame_name(long long number, long long total)
+std::string cli_frame_name(long long number, long long total, const std::string& prefix)
 {
   const int digits = std::max(3, int(std::to_string(total).size()));
   char name[40];
-  std::snprintf(name, sizeof name, "frame-%0*lld.png", digits, number);
-  return name;
+  std::snprintf(name, sizeof name, "%0*lld.png", digits, number);
+  return prefix + name;
 }
 
 bool cli_check_names(const cli_options& opt, const std::vector<cli_frame>& frames, std::string& error)
@@ -73,10 +83,6 @@ bool cli_check_names(const cli_options& opt, const std::vector<cli_frame>& frame
   }
   if (opt.track && cli_name_has_image(opt.points_file)) {
     error = "--points-file " + opt.points_file + ": a sequence starts from one set of points; %n does not go with --track";
-    return false;
-  }
-  if (opt.track && !opt.frames.empty()) {
-    error = "--frames does not go with --track: give --overlay DIR/%i.png for each frame's final picture";
     return false;
   }
   const bool none = opt.outputs.empty() && opt.overlay.empty() && opt.frames.empty() && opt.trace.empty() &&
@@ -103,7 +109,7 @@ bool cli_check_names(const cli_options& opt, const std::vector<cli_frame>& frame
     }
     for (const std::string& name : names)
       if (!cli_name_has_image(name) && !(opt.track && cli_name_has_frame(name))) error = name;
-    if (!opt.frames.empty() && !cli_name_has_image(opt.frames)) error = opt.frames;
+    if (!opt.track && !opt.frames.empty() && !cli_name_has_image(opt.frames)) error = opt.frames;
     if (!error.empty()) {
       error = opt.track ? "with several frames every output name needs %i, the frame's number: " + error
                         : "with several images every output name needs %n, the image's name: " + error;
@@ -133,7 +139,9 @@ bool cli_check_names(const cli_options& opt, const std::vector<cli_frame>& frame
     for (const std::string& name : names)
       if (!claim(cli_expand_name(name, f.path, f.index, f.count), "output")) return false;
     if (opt.frames.empty()) continue;
+    // A sequence's frames share their folder.
     const std::string dir = cli_expand_name(opt.frames, f.path);
+    if (opt.track && frame_dirs.count(file_of(dir))) continue;
     if (!claim(dir, "frames folder")) return false;
     frame_dirs.emplace(file_of(dir), f.path);
   }
@@ -141,7 +149,8 @@ bool cli_check_names(const cli_options& opt, const std::vector<cli_frame>& frame
   const long long total = (long long)opt.run.passes * opt.run.steps;
   for (const auto& [dir, image] : frame_dirs)
     for (const auto& [file, who] : owner)
-      if (file.parent_path() == dir && frame_number(file.filename().string(), total) > 0) {
+      if (file.parent_path() == dir &&
+          frame_number(file.filename().string(), total, frames.back().count) > 0) {
         error = "the frames for " + image + " would write over " + who;
         return false;
       }

@@ -15,7 +15,8 @@
 bool cli_check_names(const cli_options& opt, const std::vector<cli_frame>& frames, std::string& error);
 
 // The name of frame `number` of a run of `total` steps, in its folder:
-// "frame-001.png" and on, with as many digits as the last needs (at least 3).
-std::string cli_frame_name(long long number, long long total);
+// "frame-001.png" and on, with as many digits as the last needs (at least 3);
+// in a sequence the prefix is the frame's number: "07-step-001.png".
+std::string cli_frame_name(long long number, long long total, const std::string& prefix = "frame-");
 
 #endif

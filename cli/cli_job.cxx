@@ -191,6 +191,7 @@ cli_outcome run_image(const cli_frame& frame, const std::vector<point>& start, c
   bool ok = true;
   const std::string frames = cli_expand_name(opt.frames, path);
   auto expand = [&](const std::string& name) { return cli_expand_name(name, path, frame.index, frame.count); };
+  const std::string prefix = frame.index ? expand("%i-step-") : "frame-";
   const long long total = (long long)opt.run.passes * opt.run.steps;
   bool frames_ok = !frames.empty();
   std::string trace;
@@ -215,7 +216,8 @@ cli_outcome run_image(const cli_frame& frame, const std::vector<point>& start, c
     }
     before = now;
     if (step > 0 && frames_ok) {
-      const std::string frame = frames + "/" + cli_frame_name((long long)pass * opt.run.steps + step, total);
+      const std::string frame =
+          frames + "/" + cli_frame_name((long long)pass * opt.run.steps + step, total, prefix);
       std::string error;
       if (!save_overlay(frame, shown, now, opt.style, error)) {
         complain(frame, error);

@@ -332,7 +332,7 @@ const char* cli_usage()
          "                              other from the last frame's final points.  A\n"
          "                              frame that fails stops the sequence.  Frames\n"
          "                              run one at a time (-j does not apply); --frames\n"
-         "                              is refused (use --overlay DIR/%i.png)\n"
+         "                              writes DIR/01-step-001.png ...\n"
          "\n"
          "  -j, --jobs N                images run at once, 1 .. 64; default the\n"
          "                              processors this process may use\n"

@@ -198,7 +198,7 @@ TEST(TessalySnakeCli, BadInputGetsItsExitCodeAndAMessageNamingTheFileAndReason)
       {"collapsed: start on one line", {"--points", "10,10 20,20 30,30", "-o", at("line.csv"), good}, 1, {"collapsed", "one line"}},
       {"flat image: energy undefined", {"--points", "5,5 15,5 10,15", "--trace", at("flat.csv"), at("flat.pgm")}, 0, {}},
       {"%i without --track", {"--points", pts, "-o", at("t/%i.csv"), good}, 2, {"t/%i.csv", "needs --track"}},
-      {"frames of a sequence", {"--track", "--points", pts, "--frames", at("tf"), good}, 2, {"--frames", "--track"}},
+      {"a sequence's frames over its overlays", {"--track", "--points", pts, "--frames", at("tf"), "--overlay", at("tf/%i-step-100.png"), good, good}, 2, {"1-step-100.png", "write over"}},
       {"measures named per image", {"--points", pts, "--measures", at("%n.csv"), good}, 2, {"--measures", "%n"}},
       {"a sequence with a missing frame", {"--track", "--points", pts, "-o", at("s/%i.csv"), good, at("gone.png"), good}, 1, {"gone.png", "frame 2", "nothing was run"}},
       {"a sequence's names without %i", {"--track", "--points", pts, "-o", at("s.csv"), good, good}, 2, {"s.csv", "%i"}},

@@ -137,6 +137,27 @@ TEST(TessalySnakeTrack, FollowsTheDiscThroughThirtyFramesAndATiffsPages)
   }
 }
 
+// --frames in a sequence: each frame's steps under its number, the last
+// step's picture the frame's overlay.
+TEST(TessalySnakeTrack, FramesOfASequenceNameFrameAndStep)
+{
+  QTemporaryDir dir;
+  make_sequence(dir.path());
+  const QStringList first = png_frames(dir.path()).mid(0, 2);
+  const tessaly_snake_ran r =
+      run_tessaly_snake(QStringList{"--track", "--passes", "1", "--steps", "3", "--points-file", dir.filePath("start.csv"),
+                                    "--frames", dir.filePath("f"), "--overlay", dir.filePath("o/%i.png")} + first);
+  ASSERT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_EQ(QDir(dir.filePath("f")).entryList(QDir::Files, QDir::Name),
+            (QStringList{"1-step-001.png", "1-step-002.png", "1-step-003.png", "2-step-001.png", "2-step-002.png",
+                         "2-step-003.png"}));
+  for (const char* k : {"1", "2"}) {
+    QFile step(dir.filePath(QStringLiteral("f/%1-step-003.png").arg(k))), last(dir.filePath(QStringLiteral("o/%1.png").arg(k)));
+    ASSERT_TRUE(step.open(QIODevice::ReadOnly) && last.open(QIODevice::ReadOnly));
+    EXPECT_EQ(step.readAll(), last.readAll()) << k;
+  }
+}
+
 // A sequence that cannot go on stops at the frame, says which, and leaves
 // the frames after it unwritten; a broken chain of pages stops it before
 // anything is written.
