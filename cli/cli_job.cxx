@@ -90,19 +90,35 @@ bool encloses_nothing(const std::vector<point>& pts)
   return pts.size() < snake_min_start_points || !(m.area > 5e-10 * m.perimeter * m.perimeter);
 }
 
+// A snake that encloses nothing, or one so small that the next pass's
+// resampling would leave fewer than 3 points of it (as a shrinking pressure
+// can leave it, its points crossing over each step).
+bool collapsed(const std::vector<point>& pts, const snake_run_settings& s)
+{
+  if (encloses_nothing(pts)) return true;
+  std::vector<point> next;
+  resample_curve(next, pts, s.spacing, s.max_segments);
+  return next.size() < snake_min_start_points;
+}
+
 // Why a snake from start collapsed with these settings, and what to change.
 std::string collapse_advice(const std::vector<point>& start, const std::vector<point>& end,
                             const cli_options& opt)
 {
   std::string what = "the snake collapsed to " + std::to_string(end.size()) +
                      (end.size() == 1 ? " point" : " points") +
-                     (end.size() >= snake_min_start_points ? " enclosing no area" : "") + ": ";
+                     (end.size() < snake_min_start_points ? ""
+                      : encloses_nothing(end)               ? " enclosing no area"
+                                                            : " within a spacing of each other") + ": ";
   if (opt.run.max_segments < snake_min_start_points)
     return what + "give --max-segments 3 or more (it is " + std::to_string(opt.run.max_segments) + ")";
   if (measure_snake(start).perimeter < 3 * opt.run.spacing)
     return what + "give a --spacing below a third of the start curve's length (it is " +
            snake_number(opt.run.spacing) + ")";
   if (encloses_nothing(start)) return what + "the start points lie on one line; place them around the object";
+  if (opt.pressure < 0)
+    return what + "the shrinking --pressure (it is " + std::to_string(opt.pressure) +
+           ") carried it through the object's edge; give one nearer 0, or less smoothing";
   return what + "start the points closer to the object's edge, or raise --weight (it is " +
          std::to_string(opt.weight) + ") so that the image holds the curve";
 }
@@ -263,7 +279,7 @@ cli_outcome run_image(const cli_frame& frame, const std::vector<point>& start, c
   if (finite && !opt.measures.empty())
     result.measures = measures_row(frame, pts, mean_energy(pts, cost, hi, opt.run));
   result.pts = pts;
-  if (finite && encloses_nothing(pts)) {
+  if (finite && collapsed(pts, opt.run)) {
     complain(what, collapse_advice(start, pts, opt));
     ok = false;
   }

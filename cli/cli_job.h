@@ -47,9 +47,10 @@ const char* cli_measures_header();
 // from start with opt's settings and writes every output opt names,
 // expanded for this frame; with no output named, the final points go to
 // standard output as CSV.  Memory that still cannot be had fails this frame
-// only.  A snake that collapses (fewer than 3 points, or no area) fails, its
-// outputs still written.  Safe to run for several frames at once.  Each
-// failure is told to complain; the outputs that could be written are.
+// only.  A snake that collapses (fewer than 3 points, no area, or too small
+// for the next resampling to keep 3) fails, its outputs still written.  Safe
+// to run for several frames at once.  Each failure is told to complain; the
+// outputs that could be written are.
 cli_outcome cli_run_image(const cli_frame& frame, const std::vector<vgl_point_2d<double>>& start,
                           const cli_options& opt, cli_memory_budget& budget,
                           const cli_complain& complain, cli_frame_result& result);

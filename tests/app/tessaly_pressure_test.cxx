@@ -123,11 +123,13 @@ TEST(TessalyPressure, CoinFromOutsideShrinkingAndFromInsideGrowingEndsOnItsRim)
     const char* name;
     double radius;
     QStringList settings;
-    int code;  // 1: the snake collapses
+    int code;  // 1: the snake collapses, and the message says why
+    const char* why;
   } rows[] = {
-      {"outside, shrinking", 34, {"--smooth-px", "2", "--pressure", "-50"}, 0},
-      {"inside, growing", 10, {"--smooth-px", "3", "--pressure", "80"}, 0},
-      {"outside at the defaults", 34, {}, 1},
+      {"outside, shrinking", 34, {"--smooth-px", "2", "--pressure", "-50"}, 0, ""},
+      {"inside, growing", 10, {"--smooth-px", "3", "--pressure", "80"}, 0, ""},
+      {"outside at the defaults", 34, {}, 1, "--weight"},
+      {"outside, shrinking too hard", 34, {"--smooth-px", "4", "--pressure", "-100"}, 1, "--pressure"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -136,7 +138,7 @@ TEST(TessalyPressure, CoinFromOutsideShrinkingAndFromInsideGrowingEndsOnItsRim)
       run_tessaly_snake(QStringList(row.settings) << "--points" << circle(row.radius) << "-o" << out << coins_png);
     ASSERT_EQ(r.code, row.code) << r.err.toStdString();
     if (row.code) {
-      EXPECT_TRUE(r.err.contains("collapsed")) << r.err.toStdString();
+      EXPECT_TRUE(r.err.contains("collapsed") && r.err.contains(row.why)) << r.err.toStdString();
       continue;
     }
     const std::vector<point> pts = read_points_csv(out);
