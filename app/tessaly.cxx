@@ -5,9 +5,11 @@
 #include <new>
 #include <sys/stat.h>
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QBoxLayout>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -28,6 +30,8 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTimer>
+#include <QTimerEvent>
+#include <QToolButton>
 #include <QToolTip>
 #include <QUrl>
 #include <app/snake_image_file.h>
@@ -93,6 +97,33 @@ QString with_extension(const QString& name, const QString& filter)
 // A wheel notch's zoom factor, which the zoom keys share.
 const double zoom_step = 1.25;
 
+// Speeds of a played run: milliseconds between its units.
+const struct
+{
+  const char* name;
+  int ms;
+} run_speeds[] = {{"Instant", 0}, {"Fast", 4}, {"Normal", 15}, {"Slow", 50}};
+// The slowest step a delay given by name may ask for.
+const int max_step_delay_ms = 1000;
+
+// Clicks and drags that would edit points; the middle button's pan and
+// unzoom are not among them.
+bool edits_points(const QEvent* e)
+{
+  switch (e->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+      return static_cast<const QMouseEvent*>(e)->button() != Qt::MiddleButton;
+    case QEvent::MouseMove: {
+      const Qt::MouseButtons held = static_cast<const QMouseEvent*>(e)->buttons();
+      return held != Qt::NoButton && !(held & Qt::MiddleButton);
+    }
+    default:
+      return false;
+  }
+}
+
 QSlider* mid_slider(QWidget* parent, int lo = 0, int hi = 100)
 {
   auto* s = new QSlider(Qt::Horizontal, parent);
@@ -134,10 +165,29 @@ tessaly::tessaly(QWidget* parent, const char* name)
   clear_button->setObjectName("clear_button");
   row1->addWidget(clear_button, 0, Qt::Alignment());
   connect(clear_button, &QPushButton::clicked, this, &tessaly::clear);
-  QPushButton* run_button = fixed_button(tr("Run Snake"), tr("Run iterations of the snake"), this);
-  run_button->setObjectName("run_button");
-  row1->addWidget(run_button, 0, Qt::Alignment());
-  connect(run_button, &QPushButton::clicked, this, &tessaly::search);
+  run_button_ = fixed_button(tr("Run Snake"), tr("Run iterations of the snake"), this);
+  run_button_->setObjectName("run_button");
+  row1->addWidget(run_button_, 0, Qt::Alignment());
+  connect(run_button_, &QPushButton::clicked, this, &tessaly::run_or_stop);
+  // The speed: an arrow that opens its menu, small enough for the row to
+  // keep within the window's 300 pixels.
+  speed_button_ = new QToolButton(this);
+  speed_button_->setObjectName("speed_button");
+  speed_button_->setArrowType(Qt::DownArrow);
+  speed_button_->setPopupMode(QToolButton::InstantPopup);
+  auto* speeds = new QMenu(speed_button_);
+  auto* speed_group = new QActionGroup(speeds);
+  speed_group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+  for (const auto& speed : run_speeds) {
+    QAction* a = speeds->addAction(tr(speed.name), this, [this, ms = speed.ms] { set_step_delay_ms(ms); });
+    a->setData(speed.ms);
+    a->setCheckable(true);
+    speed_group->addAction(a);
+  }
+  speed_button_->setMenu(speeds);
+  speed_button_->setFixedSize(speed_button_->sizeHint().width(), run_button_->height());
+  row1->addWidget(speed_button_, 0, Qt::Alignment());
+  set_step_delay_ms(step_delay_ms_);
   auto* cost_check = new QCheckBox(tr("Cost Image"), this);
   cost_check->setObjectName("cost_image_check");
   cost_check->setMinimumSize(cost_check->sizeHint());
@@ -239,6 +289,17 @@ void tessaly::build_menus(QMenuBar* bar)
   undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
   QAction* redo = undo_stack_.createRedoAction(edit, tr("Redo"));
   redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+  // A run that plays stops first, and is then the step undone.
+  for (QAction* a : {undo, redo})
+    QObject::disconnect(a, &QAction::triggered, &undo_stack_, nullptr);
+  connect(undo, &QAction::triggered, this, [this] {
+    stop_run();
+    undo_stack_.undo();
+  });
+  connect(redo, &QAction::triggered, this, [this] {
+    stop_run();
+    undo_stack_.redo();
+  });
   edit->addAction(undo);
   edit->addAction(redo);
   edit->addSeparator();
@@ -260,11 +321,19 @@ void tessaly::build_menus(QMenuBar* bar)
   QAction* about = help->addAction(tr("About..."), this, &tessaly::slotHelpAbout);
   about->setShortcut(QKeySequence(Qt::Key_F1));
 
-  // No menu item runs the snake; the key works anywhere in the window.
+  // No menu item runs the snake; the key works anywhere in the window, as
+  // the button does: it stops a run that plays.
   auto* run = new QAction(tr("Run Snake"), this);
   run->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
-  connect(run, &QAction::triggered, this, &tessaly::search);
+  connect(run, &QAction::triggered, this, &tessaly::run_or_stop);
   addAction(run);
+  // Esc stops a run; enabled only then, so that it leaves the key alone
+  // otherwise.
+  stop_action_ = new QAction(tr("Stop"), this);
+  stop_action_->setShortcut(QKeySequence(Qt::Key_Escape));
+  stop_action_->setEnabled(false);
+  connect(stop_action_, &QAction::triggered, this, &tessaly::stop_run);
+  addAction(stop_action_);
 }
 
 void tessaly::follow_slider(QSlider* s, QString (*text_of)(int))
@@ -291,6 +360,9 @@ void tessaly::follow_slider(QSlider* s, QString (*text_of)(int))
 
 tessaly::~tessaly()
 {
+  // No tick may reach a window on its way out, nor a listener hear of it.
+  run_timer_.stop();
+  run_.reset();
   if (q_viewer_)
     q_viewer_->removeAll();
 }
@@ -305,6 +377,7 @@ void tessaly::slotHelpAbout()
 
 void tessaly::load_image()
 {
+  stop_run();
   const QString name =
     QFileDialog::getOpenFileName(this, tr("Load Image"), image_folder_, tr(image_filter));
   if (name.isEmpty())
@@ -315,6 +388,7 @@ void tessaly::load_image()
 
 void tessaly::load_image(const char* path)
 {
+  stop_run();
   vimt_image_2d_of<vxl_byte> image;
   std::string why = "no file name given";
   if (path && *path && snake_load_image(path, image.image(), why) && set_image_or_keep(image, why)) {
@@ -392,6 +466,7 @@ bool tessaly::load_points(const char* path, std::string* why)
 {
   std::vector<vgl_point_2d<double>> pts;
   std::string reason = "no file name given";
+  stop_run();
   // Regular files only: a FIFO or a device could keep the window waiting.
   struct stat st;
   bool ok = path && *path;
@@ -430,6 +505,7 @@ QString tessaly::work_folder() const
 
 void tessaly::load_points_from()
 {
+  stop_run();
   const QString name =
     QFileDialog::getOpenFileName(this, tr("Load Points"), work_folder(), tr(points_read_filter));
   if (name.isEmpty())
@@ -504,6 +580,7 @@ void tessaly::dropEvent(QDropEvent* e)
 
 void tessaly::clear()
 {
+  stop_run();
   const std::vector<vgl_point_2d<double>> points = edit_points_.points(), curve = snake_pts_;
   show_edit({}, {});
   push_edit(tr("Clear"), points, curve);
@@ -526,26 +603,123 @@ void tessaly::fill_in_snake_points()
   show_edit(pts, pts);
 }
 
+bool tessaly::enough_points()
+{
+  if (edit_points_.points().size() >= snake_min_start_points)
+    return true;
+  QMessageBox::information(this, tr("tessaly"), tr("Click at least 3 points to define the snake start."));
+  return false;
+}
+
 void tessaly::search()
 {
-  if (edit_points_.points().size() < snake_min_start_points) {
-    QMessageBox::information(this, tr("tessaly"),
-                             tr("Click at least 3 points to define the snake start."));
+  stop_run();
+  if (!enough_points())
     return;
-  }
   const std::vector<vgl_point_2d<double>> points_before = edit_points_.points(), curve_before = snake_pts_;
 
-  const snake_run_settings settings = run_settings();
   // Each pass starts from the point editor's list, which after the first
   // holds the last step's points, so the run may go on in its own list.
   std::vector<vgl_point_2d<double>> pts = edit_points_.points();
-  run_snake(pts, cost_image_, max_cost_, settings,
+  run_snake(pts, cost_image_, max_cost_, run_settings(),
             [this](int, int, const std::vector<vgl_point_2d<double>>& now) {
               // Curve and points change together, in one repaint of the
               // changed area before the next step is computed.
               show_edit(now, now);
             });
   push_edit(tr("Run Snake"), points_before, curve_before);
+  emit run_finished();
+}
+
+// ---- played runs
+
+void tessaly::run_or_stop()
+{
+  if (running()) {
+    stop_run();
+    return;
+  }
+  if (step_delay_ms_ == 0) {
+    search();
+    return;
+  }
+  if (!enough_points())
+    return;
+  run_points_before_ = edit_points_.points();
+  run_curve_before_ = snake_pts_;
+  run_.emplace(edit_points_.points(), cost_image_, max_cost_, run_settings());
+  show_running(true);
+  // The first resampling at once: the click shows its curve, and a run
+  // stopped at any time leaves the points and the curve alike.
+  take_run_unit();
+  if (running())
+    run_timer_.start(step_delay_ms_, this);
+}
+
+void tessaly::timerEvent(QTimerEvent* e)
+{
+  if (e->timerId() != run_timer_.timerId()) {
+    QWidget::timerEvent(e);
+    return;
+  }
+  take_run_unit();
+}
+
+void tessaly::take_run_unit()
+{
+  if (!run_)
+    return;
+  // One unit, painted before the event loop goes on; a late tick comes
+  // once, so slow units never queue up.
+  run_->advance();
+  show_edit(run_->points(), run_->points());
+  if (run_->done())
+    end_run();
+}
+
+void tessaly::stop_run()
+{
+  if (running())
+    end_run();
+}
+
+void tessaly::end_run()
+{
+  run_timer_.stop();
+  run_.reset();
+  show_running(false);
+  push_edit(tr("Run Snake"), run_points_before_, run_curve_before_);
+  emit run_finished();
+}
+
+void tessaly::show_running(bool on)
+{
+  run_button_->setText(on ? tr("Stop") : tr("Run Snake"));
+  run_button_->setToolTip(on ? tr("Stop the run after its current step") : tr("Run iterations of the snake"));
+  stop_action_->setEnabled(on);
+  // The run keeps the weights it started with.
+  for (QSlider* s : findChildren<QSlider*>())
+    s->setEnabled(!on);
+}
+
+void tessaly::set_step_delay_ms(int ms)
+{
+  step_delay_ms_ = std::clamp(ms, 0, max_step_delay_ms);
+  QString name = tr("%1 ms a step").arg(step_delay_ms_);
+  for (QAction* a : speed_button_->menu()->actions()) {
+    a->setChecked(a->data().toInt() == step_delay_ms_);
+    if (a->isChecked())
+      name = a->text();
+  }
+  speed_button_->setToolTip(tr("Speed of Run Snake: %1").arg(name));
+  if (running())
+    run_timer_.start(step_delay_ms_, this);
+}
+
+void tessaly::closeEvent(QCloseEvent* e)
+{
+  stop_run();
+  QWidget::closeEvent(e);
 }
 
 // ---- undo
@@ -593,7 +767,8 @@ void tessaly::note_release()
 void tessaly::delete_point()
 {
   const std::vector<vgl_point_2d<double>> before = edit_points_.points();
-  if (picked_ < 0 || picked_ >= int(before.size()))
+  // A run that plays owns the points, as it does against clicks.
+  if (running() || picked_ < 0 || picked_ >= int(before.size()))
     return;
   std::vector<vgl_point_2d<double>> after = before;
   after.erase(after.begin() + picked_);
@@ -611,6 +786,9 @@ void tessaly::zoom_by(double factor)
 
 bool tessaly::eventFilter(QObject* watched, QEvent* e)
 {
+  // While a run plays the points are its own: clicks and drags that would
+  // edit them are dropped, after the status line has seen them.
+  const bool dropped = watched == q_viewer_ && running() && edits_points(e);
   if (watched == q_viewer_) {
     switch (e->type()) {
       case QEvent::MouseMove:
@@ -632,7 +810,7 @@ bool tessaly::eventFilter(QObject* watched, QEvent* e)
         break;
     }
   }
-  return QWidget::eventFilter(watched, e);
+  return dropped || QWidget::eventFilter(watched, e);
 }
 
 void tessaly::queue_status()
@@ -718,6 +896,8 @@ void tessaly::set_image(const vimt_image_2d_of<vxl_byte>& image)
 
 void tessaly::compute_cost_image()
 {
+  // A run reads the cost's pixels, which are rewritten in place.
+  stop_run();
   float lo = 0.0f, hi = 0.0f;
   snake_cost_image(image_.image(), smooth_k_, cost_image_.image(), work_image_, lo, hi);
   max_cost_ = hi;

@@ -2,11 +2,14 @@
 #define tessaly_h_
 // The main window: a menu, the controls that drive the snake and the viewer
 // that shows the image, the cost image and the snake.
+#include <optional>
 #include <string>
 #include <vector>
+#include <QBasicTimer>
 #include <QString>
 #include <QUndoStack>
 #include <QWidget>
+#include <app/snake_run.h>
 #include <app/tessaly_snake.h>
 #include <qvwr/qvwr_edit_points.h>
 #include <qvwr/qvwr_fg_image.h>
@@ -17,12 +20,17 @@
 #include <vimt/vimt_image_2d_of.h>
 #include <vxl_config.h>
 
+class QAction;
+class QCloseEvent;
 class QDragEnterEvent;
 class QDropEvent;
 class QEvent;
 class QLabel;
 class QMenuBar;
+class QPushButton;
 class QSlider;
+class QTimerEvent;
+class QToolButton;
 class qvwr_viewer;
 
 class tessaly : public QWidget
@@ -93,6 +101,18 @@ class tessaly : public QWidget
   // Removes the point picked or added last (Delete, Backspace), if any.
   void delete_point();
 
+  // ---- played runs
+  // Milliseconds between the units of a played run (a resampling or a
+  // step); 0 is Instant, where "Run Snake" calls search().
+  Q_INVOKABLE int step_delay_ms() const { return step_delay_ms_; }
+  // True while a played run goes on.
+  Q_INVOKABLE bool running() const { return run_.has_value(); }
+
+ signals:
+  // A run has ended: search() is about to return, or a played run finished
+  // or was stopped.
+  void run_finished();
+
  public slots:
   // Two boxes in turn: the program's own About box, then Qt's.
   void slotHelpAbout();
@@ -117,6 +137,15 @@ class tessaly : public QWidget
   // The pressure slider's position, -100 (shrink) .. 100 (grow); a value
   // called by name outside that range is clamped.  Acts from the next run.
   void set_pressure(int v);
+  // "Run Snake" and Ctrl+R: search() at speed Instant; otherwise plays the
+  // run from a timer, or stops the run that plays.
+  void run_or_stop();
+  // Stops a played run after its current unit; the curve stays where it
+  // is, and the run is one undo step.
+  void stop_run();
+  // Instant, Fast, Normal and Slow are 0, 4, 15 and 50; any value is
+  // clamped to 0..1000.  Acts on a run that plays at once.
+  void set_step_delay_ms(int ms);
 
  protected:
   // A local file dropped on the window is loaded (the first of several).
@@ -124,6 +153,10 @@ class tessaly : public QWidget
   void dropEvent(QDropEvent* e) override;
   // Follows the cursor over the viewer for the status line.
   bool eventFilter(QObject* watched, QEvent* e) override;
+  // A played run's next unit.
+  void timerEvent(QTimerEvent* e) override;
+  // Stops a played run first.
+  void closeEvent(QCloseEvent* e) override;
 
  private:
   // Menus, their keys and the keys without a menu item.
@@ -162,6 +195,16 @@ class tessaly : public QWidget
   // The status line now; queued when the viewer has yet to take an event.
   void update_status();
   void queue_status();
+
+  // The box for too few points, and false, or true.
+  bool enough_points();
+  // The played run's next unit, shown; the run ends after its last.
+  void take_run_unit();
+  // Ends a played run: the timer goes, the run is one undo step, the
+  // controls come back and run_finished() is emitted.
+  void end_run();
+  // The button reads "Stop", the sliders rest and Esc stops, while on.
+  void show_running(bool on);
 
   // Image figure, start image and its cost image (end of construction).
   void build_start_image();
@@ -225,6 +268,18 @@ class tessaly : public QWidget
   QPoint cursor_;
   bool cursor_in_{false};
   bool status_queued_{false};
+
+  // ---- the run that plays, one unit per timer tick
+  std::optional<snake_run> run_;
+  QBasicTimer run_timer_;
+  int step_delay_ms_{15};
+  // What the run's undo step goes back to.
+  std::vector<vgl_point_2d<double>> run_points_before_;
+  std::vector<vgl_point_2d<double>> run_curve_before_;
+  // Child widgets and the window's Esc action; Qt deletes them.
+  QPushButton* run_button_{nullptr};
+  QToolButton* speed_button_{nullptr};
+  QAction* stop_action_{nullptr};
 };
 
 #endif

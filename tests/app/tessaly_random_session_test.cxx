@@ -1,12 +1,13 @@
 // A long random session with the real window: 20,000 events from a fixed
 // seed, as a user at the mouse and keyboard would give them.  Clicks and
 // drags in the viewer (on the image and off it), both sliders, "Cost
-// Image", "Clear", "Run Snake" with fewer and with more than 3 points,
+// Image", "Clear", "Run Snake" with fewer and with more than 3 points
+// (at once, or played and stopped midway),
 // loading every shared test image and some broken files, and resizing the
 // window.  Message boxes are closed from a timer.
 //
 // After every event the viewer is unlocked: a change repaints at once.
-// After every run the shape figure and the point editor show the same
+// After every run, finished or stopped, the shape figure and the point editor show the same
 // points.  Under the sanitizer build the session also ends with no error
 // and no leak.
 #include <algorithm>
@@ -24,6 +25,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
@@ -174,6 +176,10 @@ TEST(TessalyRandomSession, TwentyThousandEventsKeepTheWindowConsistent)
   bool pressed = false;
   std::size_t next_image = 0;
   int runs_checked = 0, refusals_seen = 0;
+  // Runs play at Fast or go at once: a played one goes on among the other
+  // events until it ends or is stopped, and is checked then.
+  QSignalSpy ended(w.get(), &tessaly::run_finished);
+  int ended_seen = 0;
 
   for (int event = 0; event < session_events; ++event) {
     const int roll = pick(1000);
@@ -229,18 +235,26 @@ TEST(TessalyRandomSession, TwentyThousandEventsKeepTheWindowConsistent)
     } else if (roll < 905) {
       const int n = editor_point_count(viewer);
       const int before = int(closer.texts.size());
+      const bool was_running = w->running();
+      w->set_step_delay_ms(pick(2) ? 0 : 4);
       QTest::mouseClick(run, Qt::LeftButton);
-      if (n < 3) {
+      if (was_running) {
+        EXPECT_FALSE(w->running());
+        ++counts["run stopped"];
+      } else if (n < 3) {
         EXPECT_EQ(int(closer.texts.size()), before + 1) << "no message box for " << n << " points";
         ++counts["run, too few points"];
       } else {
-        EXPECT_TRUE(same_points(viewer)) << "after run at event " << event;
-        ++runs_checked;
-        ++counts["run"];
+        ++counts[w->running() ? "run played" : "run"];
       }
     } else {
       QCoreApplication::processEvents();
       ++counts["idle"];
+    }
+    if (ended.size() > ended_seen) {
+      ended_seen = int(ended.size());
+      EXPECT_TRUE(same_points(viewer)) << "after a run ended at event " << event;
+      ++runs_checked;
     }
     // Unlocked between events: a change repaints inside the call.
     const int draws = probe.draws;

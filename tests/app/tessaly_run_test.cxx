@@ -10,20 +10,26 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QImage>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUndoStack>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
+#include <app/snake_run.h>
 #include <app/tessaly.h>
 #include <app/tessaly_snake.h>
 #include <qvwr/qvwr_viewer.h>
@@ -264,6 +270,135 @@ TEST(TessalyRun, PressureSliderGrowsTheSnakeOntoTheDiscAsTessalySnakeDoes)
   const tessaly_snake_ran r = run_tessaly_snake({"--pressure", "80", "--points", points_arg(clicked), "-o", csv, start});
   ASSERT_EQ(r.code, 0) << r.err.toStdString();
   EXPECT_EQ(read_points_csv(csv), w->snake_pts());
+}
+
+TEST(TessalyRun, PlayedRunKeepsTheWindowLiveAndEndsOnSearchsPoints)
+{
+  auto w = shown_window();
+  w->set_step_delay_ms(15);
+  click_around_disc(*w);
+  const point_list clicked = w->edit_points().points();
+  qvwr_viewer* v = w->q_viewer();
+  auto* wt = w->findChild<QSlider*>("image_wt_slider");
+
+  // Armed before the click, so it fires only if the run leaves the event
+  // loop free.  Then the wheel still zooms; a click and a slider key do not
+  // reach the points or the weight.
+  bool fired_running = false;
+  std::size_t points_before = 0, points_after = 0;
+  double zoom_before = 0, zoom_after = 0;
+  QTimer::singleShot(300, w.get(), [&] {
+    fired_running = w->running();
+    points_before = w->edit_points().points().size();
+    click(*w, point(20, 20));
+    points_after = w->edit_points().points().size();
+    QTest::keyClick(wt, Qt::Key_End);
+    zoom_before = v->worldToDisplay().xx();
+    const QPointF at(v->width() / 2.0, v->height() / 2.0);
+    QWheelEvent e(at, v->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                  Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(v, &e);
+    zoom_after = v->worldToDisplay().xx();
+  });
+  QSignalSpy finished(w.get(), &tessaly::run_finished);
+  QElapsedTimer clock;
+  clock.start();
+  press_run(*w);
+  EXPECT_GE(clock.elapsed(), 1000);
+  EXPECT_EQ(finished.size(), 1);
+  EXPECT_TRUE(fired_running);
+  EXPECT_EQ(points_after, points_before);
+  EXPECT_EQ(wt->value(), 50);
+  EXPECT_NEAR(zoom_after, zoom_before * 1.25, 1e-9);
+
+  // One undo step back to the clicks; the same run at once ends on the
+  // same points, bit for bit.
+  const point_list played = w->snake_pts();
+  EXPECT_EQ(w->edit_points().points(), played);
+  w->undo_stack()->undo();
+  EXPECT_EQ(w->edit_points().points(), clicked);
+  w->search();
+  EXPECT_EQ(w->snake_pts(), played);
+}
+
+TEST(TessalyRun, StoppedRunKeepsAStepOfTheRunAndIsOneUndoStep)
+{
+  auto w = shown_window();
+  w->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+  click_around_disc(*w);
+  const point_list clicked = w->edit_points().points();
+  auto* run = w->findChild<QPushButton*>("run_button");
+  QAction* undo = w->findChild<QMenuBar*>()->actions()[1]->menu()->actions().value(0);
+  ASSERT_TRUE(run && undo);
+  QSignalSpy finished(w.get(), &tessaly::run_finished);
+
+  // Stopped after 300 ms by the button, Esc, Undo (which then undoes the
+  // run), a key it drops, Clear and closing the window.
+  const struct
+  {
+    const char* name;
+    std::function<void()> stop;
+    bool undone, cleared;
+  } stops[] = {{"button", [&] { QTest::mouseClick(run, Qt::LeftButton); }, false, false},
+               {"Esc", [&] { QTest::keyClick(w->q_viewer(), Qt::Key_Escape); }, false, false},
+               {"Undo", [&] { undo->trigger(); }, true, false},
+               {"Clear", [&] { w->clear(); }, false, true},
+               {"close", [&] { w->close(); }, false, false}};
+  for (const auto& s : stops) {
+    SCOPED_TRACE(s.name);
+    const int steps = w->undo_stack()->index();
+    QTest::mouseClick(run, Qt::LeftButton);
+    ASSERT_TRUE(w->running());
+    EXPECT_EQ(run->text(), QString("Stop"));
+    QTimer::singleShot(300, w.get(), [&] {
+      QTest::keyClick(w->q_viewer(), Qt::Key_Delete);  // the run owns its points
+      s.stop();
+    });
+    finished.clear();
+    ASSERT_TRUE(finished.wait(20000));
+    EXPECT_FALSE(w->running());
+    EXPECT_EQ(run->text(), QString("Run Snake"));
+    if (s.undone) {
+      EXPECT_EQ(w->edit_points().points(), clicked);
+      w->undo_stack()->redo();
+    }
+    if (s.cleared)
+      w->undo_stack()->undo();
+    EXPECT_EQ(w->undo_stack()->index(), steps + 1);
+    // Some unit of the same run, short of its end.
+    const point_list stopped = w->snake_pts();
+    snake_run ref(clicked, w->cost_image(), w->max_cost(), snake_run_settings());
+    while (!ref.done() && ref.points() != stopped)
+      ref.advance();
+    EXPECT_FALSE(ref.done());
+    EXPECT_GE(ref.pass(), 0);
+    EXPECT_EQ(w->edit_points().points(), stopped);
+    undo->trigger();
+    EXPECT_EQ(w->edit_points().points(), clicked);
+    EXPECT_TRUE(w->snake_pts().empty());
+  }
+  w->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+
+  // Instant: the click returns with the run done.
+  w->set_step_delay_ms(0);
+  finished.clear();
+  QTest::mouseClick(run, Qt::LeftButton);
+  EXPECT_EQ(finished.size(), 1);
+  EXPECT_FALSE(w->running());
+  snake_run ref(clicked, w->cost_image(), w->max_cost(), snake_run_settings());
+  while (!ref.done())
+    ref.advance();
+  EXPECT_EQ(w->snake_pts(), ref.points());
+
+  // A window destroyed while its run plays takes no tick after.
+  w->set_step_delay_ms(4);
+  undo->trigger();
+  QTest::mouseClick(run, Qt::LeftButton);
+  ASSERT_TRUE(w->running());
+  w.reset();
+  QTest::qWait(50);
 }
 
 TEST(TessalyRun, TwoClicksGiveTheBoxAndNothingElse)

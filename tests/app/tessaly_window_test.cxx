@@ -15,6 +15,7 @@
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <app/tessaly.h>
 #include <qvwr/qvwr_figure.h>
 #include <qvwr/qvwr_interaction.h>
@@ -79,15 +80,16 @@ TEST(TessalyWindow, LayoutControlsAndValues)
   EXPECT_EQ(top->itemAt(4)->widget(), w->q_viewer());
   EXPECT_EQ(top->itemAt(5)->widget(), w->findChild<QLabel*>("status_line"));
 
-  // Row 1: "Clear", "Run Snake", "Cost Image", then a stretch.
+  // Row 1: "Clear", "Run Snake", its speed, "Cost Image", then a stretch.
   QLayout* row1 = top->itemAt(0)->layout();
   ASSERT_NE(row1, nullptr);
-  ASSERT_EQ(row1->count(), 4);
+  ASSERT_EQ(row1->count(), 5);
   auto* clear = qobject_cast<QPushButton*>(row1->itemAt(0)->widget());
   auto* run = qobject_cast<QPushButton*>(row1->itemAt(1)->widget());
-  auto* cost = qobject_cast<QCheckBox*>(row1->itemAt(2)->widget());
-  ASSERT_TRUE(clear && run && cost);
-  EXPECT_NE(row1->itemAt(3)->spacerItem(), nullptr);
+  auto* speed = qobject_cast<QToolButton*>(row1->itemAt(2)->widget());
+  auto* cost = qobject_cast<QCheckBox*>(row1->itemAt(3)->widget());
+  ASSERT_TRUE(clear && run && speed && cost);
+  EXPECT_NE(row1->itemAt(4)->spacerItem(), nullptr);
   EXPECT_EQ(clear->text(), QString("Clear"));
   EXPECT_EQ(run->text(), QString("Run Snake"));
   EXPECT_EQ(cost->text(), QString("Cost Image"));
@@ -121,11 +123,12 @@ TEST(TessalyWindow, LayoutControlsAndValues)
             slider(*w, "image_wt_slider"));
 
   // The buttons keep their size when the window grows; the check box may grow.
-  const QSize clear_size = clear->size(), run_size = run->size();
+  const QSize clear_size = clear->size(), run_size = run->size(), speed_size = speed->size();
   w->resize(700, 500);
   QCoreApplication::processEvents();
   EXPECT_EQ(clear->size(), clear_size);
   EXPECT_EQ(run->size(), run_size);
+  EXPECT_EQ(speed->size(), speed_size);
   EXPECT_EQ(clear->minimumSize(), clear->maximumSize());
   EXPECT_LT(cost->minimumWidth(), cost->maximumWidth());
   EXPECT_EQ(w->q_viewer()->width(), 700);
@@ -163,17 +166,29 @@ TEST(TessalyWindow, SlotTableInOrderAndInvocableByName)
                          "clear()",                "set_to_select_points()", "set_to_zoom()",
                          "set_image_wt(int)",      "set_smooth_k(int)", "search()",
                          "set_show_cost_image(bool)", "set_pressure(int)"};
-  ASSERT_EQ(mo->methodCount() - mo->methodOffset(), 11);
+  // The eleven first slots in order, then the played run's signal, slots and
+  // the two it answers by name.
+  ASSERT_EQ(mo->methodCount() - mo->methodOffset(), 17);
+  const int first = mo->indexOfSlot(table[0]);
   for (int k = 0; k < 11; ++k) {
-    const QMetaMethod m = mo->method(mo->methodOffset() + k);
+    const QMetaMethod m = mo->method(first + k);
     EXPECT_EQ(m.methodSignature(), QByteArray(table[k]));
     EXPECT_EQ(m.methodType(), QMetaMethod::Slot);
     EXPECT_EQ(m.access(), QMetaMethod::Public);
-    EXPECT_EQ(mo->indexOfSlot(table[k]), mo->methodOffset() + k);
   }
+  for (const char* slot : {"run_or_stop()", "stop_run()", "set_step_delay_ms(int)"})
+    EXPECT_EQ(mo->method(mo->indexOfSlot(slot)).access(), QMetaMethod::Public) << slot;
+  EXPECT_GE(mo->indexOfSignal("run_finished()"), mo->methodOffset());
+  int ms = -1;
+  bool running = true;
+  EXPECT_TRUE(QMetaObject::invokeMethod(&w, "set_step_delay_ms", Q_ARG(int, 50)));
+  EXPECT_TRUE(QMetaObject::invokeMethod(&w, "step_delay_ms", Q_RETURN_ARG(int, ms)));
+  EXPECT_TRUE(QMetaObject::invokeMethod(&w, "running", Q_RETURN_ARG(bool, running)));
+  EXPECT_EQ(ms, 50);
+  EXPECT_FALSE(running);
   const QMetaMethod path = mo->method(mo->indexOfSlot("load_image(const char*)"));
   EXPECT_EQ(path.parameterNames(), QList<QByteArray>{"path"});
-  EXPECT_EQ(mo->indexOfSignal("message(QString)"), -1); // the window has no signals of its own
+  EXPECT_EQ(mo->indexOfSignal("message(QString)"), -1);
 
   // The slots nothing connects to are reachable by name.
   EXPECT_TRUE(QMetaObject::invokeMethod(&w, "set_to_zoom"));
@@ -227,7 +242,7 @@ TEST(TessalyWindow, EveryControlIsWiredToItsSlot)
   // disconnect succeeds only for a connection that exists.
   tessaly* win = w.get();
   EXPECT_TRUE(QObject::disconnect(clear, &QPushButton::clicked, win, &tessaly::clear));
-  EXPECT_TRUE(QObject::disconnect(run, &QPushButton::clicked, win, &tessaly::search));
+  EXPECT_TRUE(QObject::disconnect(run, &QPushButton::clicked, win, &tessaly::run_or_stop));
   EXPECT_TRUE(QObject::disconnect(cost, &QCheckBox::toggled, win, &tessaly::set_show_cost_image));
   EXPECT_TRUE(QObject::disconnect(wt, &QSlider::valueChanged, win, &tessaly::set_image_wt));
   EXPECT_TRUE(QObject::disconnect(k, &QSlider::valueChanged, win, &tessaly::set_smooth_k));

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -66,7 +67,10 @@ TEST(TessalyWork, UndoAndRedoWalkThroughEveryKindOfStep)
       [&] { QTest::mouseClick(w->q_viewer(), Qt::RightButton, Qt::NoModifier, to_display(*w, point(61, 221))); },
       [&] { drag(*w, point(120, 170), point(110, 180)); },
       [&] {
+        QSignalSpy ended(w.get(), &tessaly::run_finished);
         key(*w, Qt::Key_R, ctrl);
+        key(*w, Qt::Key_Backspace);  // the run owns the points: no step
+        EXPECT_TRUE(ended.wait(20000));
         key(*w, Qt::Key_Backspace);  // the pick went with the run's new points: no step
       },
       [&] { w->clear(); },

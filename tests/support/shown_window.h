@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <app/tessaly.h>
@@ -58,11 +59,15 @@ inline void drag(tessaly& w, const vgl_point_2d<double>& from, const vgl_point_2
   QTest::mouseRelease(v, Qt::LeftButton, Qt::NoModifier, at);
 }
 
+// Clicks "Run Snake" and returns when the run has ended, played or not.
 inline void press_run(tessaly& w)
 {
   auto* run = w.findChild<QPushButton*>("run_button");
   ASSERT_NE(run, nullptr);
+  QSignalSpy finished(&w, &tessaly::run_finished);
   QTest::mouseClick(run, Qt::LeftButton);
+  if (w.running())
+    ASSERT_TRUE(finished.wait(20000)) << "the run did not end";
 }
 
 // Three points around the disc of the start image.
