@@ -23,7 +23,8 @@ enum class cli_outcome
 
 // Bytes a job needs for an image of ni x nj pixels of nplanes samples of
 // bytes_per_sample bytes with opt's outputs: the image, its cost and the
-// filter's work image, and an overlay with its drawing and encoding.
+// filter's work image, and an overlay (--overlay-zoom times enlarged) with
+// its drawing and encoding.
 std::size_t cli_job_need(unsigned long long ni, unsigned long long nj, unsigned long long nplanes,
                          unsigned bytes_per_sample, const cli_options& opt);
 

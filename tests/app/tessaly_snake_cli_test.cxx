@@ -328,9 +328,9 @@ TEST(TessalySnakeCli, JobsWaitForTheirMemoryAndRunOnTheAllowedProcessors)
   }));
 }
 
-// A 16-bit PNG and a float TIFF of the start image, scaled (the float one
-// with NaN and -inf in a corner), run as the 8-bit image does, each from its
-// own start file; an image without its start file fails alone.
+// A 16-bit PNG and PGM, a float TIFF (with NaN and -inf in a corner) and a
+// colour double TIFF of the start image, scaled, run as the 8-bit image
+// does, each from its own start file; an image without its file fails alone.
 TEST(TessalySnakeCli, DeepImagesRunLikeTheirEightBitImageEachFromItsOwnStartFile)
 {
   QTemporaryDir dir;
@@ -339,23 +339,27 @@ TEST(TessalySnakeCli, DeepImagesRunLikeTheirEightBitImageEachFromItsOwnStartFile
   const vil_image_view<vxl_byte> start = vil_load(QFile::encodeName(at("start.png")).constData());
   vil_image_view<vxl_uint_16> deep(250, 250, 1);
   vil_image_view<float> real(250, 250, 1);
+  vil_image_view<double> colour(250, 250, 3);
   for (unsigned j = 0; j < 250; ++j)
     for (unsigned i = 0; i < 250; ++i) {
       deep(i, j) = vxl_uint_16(start(i, j) * 200 + 17);
       real(i, j) = i + j < 3 ? (i ? -INFINITY : NAN) : start(i, j) / 255.0f * 3.5f - 1.0f;
+      for (unsigned p = 0; p < 3; ++p) colour(i, j, p) = start(i, j) * 1e-5 * (p + 1);
     }
-  ASSERT_TRUE(vil_save(deep, QFile::encodeName(at("deep.png")).constData()));
-  ASSERT_TRUE(vil_save(real, QFile::encodeName(at("real.tif")).constData()));
+  for (const auto& [image, name] : {std::pair<const vil_image_view_base*, const char*>{&deep, "deep.png"}, {&deep, "deep16.pgm"},
+                                    {&real, "real.tif"}, {&colour, "colour.tif"}})
+    ASSERT_TRUE(vil_save(*image, QFile::encodeName(at(name)).constData())) << name;
   ASSERT_TRUE(QDir(dir.path()).mkpath("starts") && QFile::copy(at("start.png"), at("lonely.png")));
-  for (const char* name : {"start", "deep", "real"}) {
+  for (const char* name : {"start", "deep", "deep16", "real", "colour"}) {
     QFile f(at(QString("starts/") + name + ".csv"));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("170,70\n230,160\n120,170\n");
   }
   const tessaly_snake_ran r = run_tessaly_snake({"--points-file", at("starts/%n.csv"), "-o", at("out/%n.csv"), "-o", at("out/%n.json"),
-                                                 at("start.png"), at("deep.png"), at("real.tif"), at("lonely.png")});
+                                                 at("start.png"), at("deep.png"), at("deep16.pgm"), at("real.tif"),
+                                                 at("colour.tif"), at("lonely.png")});
   EXPECT_EQ(r.code, 1);
-  EXPECT_TRUE(r.err.contains(at("starts/lonely.csv") + ": ") && r.err.contains("3 done, 1 failed")) << r.err.toStdString();
+  EXPECT_TRUE(r.err.contains(at("starts/lonely.csv") + ": ") && r.err.contains("5 done, 1 failed")) << r.err.toStdString();
   EXPECT_FALSE(QFile::exists(at("out/lonely.csv")));
 
   const point_list eight = read_points_csv(at("out/start.csv"));
@@ -364,7 +368,9 @@ TEST(TessalySnakeCli, DeepImagesRunLikeTheirEightBitImageEachFromItsOwnStartFile
   {
     const char* name;
     double lo, hi;  // what became 0 and 255
-  } deeps[] = {{"deep", 30 * 200 + 17, 250 * 200 + 17}, {"real", 30 / 255.0f * 3.5f - 1.0f, 250 / 255.0f * 3.5f - 1.0f}};
+  } deeps[] = {{"deep", 30 * 200 + 17, 250 * 200 + 17}, {"deep16", 30 * 200 + 17, 250 * 200 + 17},
+               {"real", 30 / 255.0f * 3.5f - 1.0f, 250 / 255.0f * 3.5f - 1.0f},
+               {"colour", 30 * 1e-5, 250 * 1e-5 * 3}};  // over all planes
   for (const auto& d : deeps) {
     SCOPED_TRACE(d.name);
     const point_list pts = read_points_csv(at("out/") + d.name + ".csv");
