@@ -16,7 +16,18 @@ fail() {
 }
 
 expected='bin/tessaly
-bin/tessaly-snake
+bin/tessaly-snake'
+# The Python module and its stub, where the build has the module.
+python_built=
+if grep -q '^TESSALY_PYTHON_BUILT:INTERNAL=ON' "$build/CMakeCache.txt"; then
+  python_built=1
+  py_dir=lib/python3/dist-packages
+  suffix=$(/usr/bin/python3 -c 'import sysconfig; print(sysconfig.get_config_var("EXT_SUFFIX"))')
+  expected+="
+$py_dir/tessaly$suffix
+$py_dir/tessaly.pyi"
+fi
+expected+='
 share/applications/tessaly.desktop
 share/icons/hicolor/48x48/apps/tessaly.png
 share/icons/hicolor/scalable/apps/tessaly.svg
@@ -59,6 +70,7 @@ depends=$(dpkg-deb -f "$deb" Depends)
 libs=(libqt6widgets6 libpng16 libjpeg libtiff libopenjp2)
 # Highway, once the image kernels use it.
 if grep -Eq '^hwy_DIR:PATH=.*[^D]$' build-package/CMakeCache.txt; then libs+=(libhwy); fi
+[ -z "$python_built" ] || libs+=(python3 python3-numpy)
 for lib in "${libs[@]}"; do
   grep -Eq "(^|, )$lib[^,]*" <<<"$depends" || fail "the package does not depend on $lib: $depends"
 done
@@ -76,4 +88,11 @@ exec_line=$(sed -n 's/^Exec=//p' "$scratch/x/usr/share/applications/tessaly.desk
 rc=0
 PATH=$scratch/x/usr/bin:$PATH QT_QPA_PLATFORM=offscreen timeout 5 $exec_line >/dev/null 2>&1 || rc=$?
 [ "$rc" -eq 124 ] || fail "\"$exec_line\" from the menu entry ended with $rc instead of running"
+# Debian's Python imports the module from where the package puts it.
+if [ -n "$python_built" ]; then
+  said=$(cd "$scratch" && PYTHONPATH=$scratch/x/usr/$py_dir /usr/bin/python3 -c \
+    'import tessaly, numpy; print(tessaly.cost_image(numpy.zeros((3, 3), numpy.uint8)).shape)' 2>&1) ||
+    fail "python3 cannot import tessaly from the package: $said"
+  [ "$said" = "(3, 3)" ] || fail "tessaly from the package says \"$said\""
+fi
 echo "install check: $(basename "$deb"): exactly the listed files, clean desktop entry and manual pages, depends on ${libs[*]}"
