@@ -26,6 +26,7 @@ def snake(
     spacing: float = 5.0,
     max_segments: int = 50,
     callback: Optional[_Callback] = None,
+    pressure: int = 0,
 ) -> numpy.ndarray:
     """The snake's final (N, 2) float64 x, y points (pixels) from (M, 2) start points."""
 
@@ -38,5 +39,6 @@ def snake_on_cost(
     spacing: float = 5.0,
     max_segments: int = 50,
     callback: Optional[_Callback] = None,
+    pressure: int = 0,
 ) -> numpy.ndarray:
     """snake() on a float32 (H, W) cost image already computed."""

@@ -23,7 +23,8 @@ typedef vgl_point_2d<double> point;
 
 // The run's settings from the arguments, refused as tessaly-snake refuses
 // the same options.
-snake_run_settings run_settings(int weight, int passes, int steps, double spacing, long max_segments)
+snake_run_settings run_settings(int weight, int passes, int steps, double spacing, long max_segments,
+                                int pressure)
 {
   auto slider = [](const char* name, long v, long lo, long hi) {
     if (v < lo || v > hi)
@@ -31,6 +32,7 @@ snake_run_settings run_settings(int weight, int passes, int steps, double spacin
                             std::to_string(hi) + ", not " + std::to_string(v));
   };
   slider("weight", weight, 0, snake_slider_max);
+  slider("pressure", pressure, -snake_pressure_slider_max, snake_pressure_slider_max);
   slider("passes", passes, 0, cli_most_steps);
   slider("steps", steps, 0, cli_most_steps);
   slider("max_segments", max_segments, 1, cli_most_segments);
@@ -41,6 +43,7 @@ snake_run_settings run_settings(int weight, int passes, int steps, double spacin
     throw py::value_error("spacing must be a positive number of pixels, not " + std::to_string(spacing));
   snake_run_settings s;
   s.weight = snake_weight_from_slider(weight);
+  s.pressure = snake_pressure_from_slider(pressure);
   s.passes = passes;
   s.steps = steps;
   s.spacing = spacing;
@@ -152,7 +155,7 @@ pixel).  Raises TypeError for another dtype, ValueError for another shape or
 an empty image.
 )doc";
 
-const char* const snake_doc = R"doc(snake(image, points, weight=50, smooth=None, passes=10, steps=10, spacing=5.0, max_segments=50, callback=None) -> numpy.ndarray
+const char* const snake_doc = R"doc(snake(image, points, weight=50, smooth=None, passes=10, steps=10, spacing=5.0, max_segments=50, callback=None, pressure=0) -> numpy.ndarray
 
 Runs the snake on image from points, as the window's "Run Snake" and
 tessaly-snake do: each pass resamples the closed curve to even spacing,
@@ -180,13 +183,16 @@ callback: None, or callback(pass_index, step_index, points) called after
     Returning False (or another false value but None) stops the run and the
     points reached so far are returned; an exception it raises, or Ctrl-C,
     ends the run with that exception.
+pressure: the pressure slider, -100 (shrink) .. 100 (grow): a push along
+    the curve's outward normal, at 100 worth as much as the internal term's
+    pull over one spacing (tessaly-snake --pressure).
 
 Returns the final points, an (N, 2) float64 array of x, y in pixels.  The
 GIL is released while the run works, so Python threads run images in
 parallel.  Raises TypeError or ValueError for bad arguments, naming them.
 )doc";
 
-const char* const on_cost_doc = R"doc(snake_on_cost(cost, points, weight=50, passes=10, steps=10, spacing=5.0, max_segments=50, callback=None) -> numpy.ndarray
+const char* const on_cost_doc = R"doc(snake_on_cost(cost, points, weight=50, passes=10, steps=10, spacing=5.0, max_segments=50, callback=None, pressure=0) -> numpy.ndarray
 
 Runs the snake as snake() does on a cost image already computed, such as
 cost_image()'s, so that many starts or weights share one cost image.  The
@@ -246,9 +252,9 @@ PYBIND11_MODULE(tessaly, m)
   m.def(
     "snake",
     [](py::object image, const py::object& points, int weight, std::optional<int> smooth, int passes,
-       int steps, double spacing, long max_segments, const py::object& callback) {
+       int steps, double spacing, long max_segments, const py::object& callback, int pressure) {
       const vil_image_view<vxl_byte> view = py_image_view<vxl_byte>(image, "image", true);
-      const snake_run_settings s = run_settings(weight, passes, steps, spacing, max_segments);
+      const snake_run_settings s = run_settings(weight, passes, steps, spacing, max_segments, pressure);
       const double k = smooth_k(smooth);
       std::vector<point> start = start_points(points, view.ni(), view.nj());
       vimt_image_2d_of<float> cost;
@@ -263,15 +269,15 @@ PYBIND11_MODULE(tessaly, m)
     },
     py::arg("image"), py::arg("points"), py::arg("weight") = 50, py::arg("smooth") = py::none(),
     py::arg("passes") = 10, py::arg("steps") = 10, py::arg("spacing") = 5.0, py::arg("max_segments") = 50,
-    py::arg("callback") = py::none(), snake_doc);
+    py::arg("callback") = py::none(), py::arg("pressure") = 0, snake_doc);
 
   m.def(
     "snake_on_cost",
     [](py::object cost_array, const py::object& points, int weight, int passes, int steps, double spacing,
-       long max_segments, const py::object& callback) {
+       long max_segments, const py::object& callback, int pressure) {
       vimt_image_2d_of<float> cost;
       cost.image() = py_image_view<float>(cost_array, "cost", false);
-      const snake_run_settings s = run_settings(weight, passes, steps, spacing, max_segments);
+      const snake_run_settings s = run_settings(weight, passes, steps, spacing, max_segments, pressure);
       const vil_image_view<float>& v = cost.image();
       std::vector<point> start = start_points(points, v.ni(), v.nj());
       float hi = 0;
@@ -290,5 +296,5 @@ PYBIND11_MODULE(tessaly, m)
     },
     py::arg("cost"), py::arg("points"), py::arg("weight") = 50, py::arg("passes") = 10,
     py::arg("steps") = 10, py::arg("spacing") = 5.0, py::arg("max_segments") = 50,
-    py::arg("callback") = py::none(), on_cost_doc);
+    py::arg("callback") = py::none(), py::arg("pressure") = 0, on_cost_doc);
 }

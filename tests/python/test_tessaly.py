@@ -41,6 +41,7 @@ def write_ppm(path, rgb):
     (["--weight", "70", "--smooth", "30", "--spacing", "4", "--max-segments", "40", "--passes", "3", "--steps", "7"],
      dict(weight=70, smooth=30, spacing=4.0, max_segments=40, passes=3, steps=7)),
     (["--smooth", "0", "--weight", "100"], dict(smooth=0, weight=100)),
+    (["--pressure", "-40", "--weight", "30"], dict(pressure=-40, weight=30)),
 ])
 def test_bit_for_bit_with_tessaly_snake(start_image, tmp_path, cli_args, kwargs):
     grey = tessaly.load(start_image)
@@ -176,6 +177,7 @@ def bad_calls(tmp_path):
         (TypeError, "str", lambda: tessaly.snake(grey, "abc")),
         (ValueError, "outside", lambda: tessaly.snake(grey, pts + [[1e6, 0]])),
         (ValueError, "weight", lambda: tessaly.snake(grey, pts, weight=-1)),
+        (ValueError, "pressure", lambda: tessaly.snake(grey, pts, pressure=101)),
         (ValueError, "spacing", lambda: tessaly.snake(grey, pts, spacing=0)),
         (ValueError, "spacing", lambda: tessaly.snake(grey, pts, spacing=float("nan"))),
         (ValueError, "max_segments", lambda: tessaly.snake(grey, pts, max_segments=0)),
