@@ -2,6 +2,7 @@
 // the same run to the last bit as the window's "Run Snake" and tessaly-snake.
 // The GIL is released while the cost pipeline and the run work; a run takes
 // it back once per step, for Ctrl-C and the callback.
+#include <chrono>
 #include <cmath>
 #include <optional>
 #include <string>
@@ -100,22 +101,28 @@ py::array_t<double> points_array(const std::vector<point>& pts, bool writeable)
   return a;
 }
 
-// The run itself, with the GIL released between steps.  A false value
+// The run itself, with the GIL released.  It is taken back after every
+// step for the callback, and without one every 20 ms, for Ctrl-C: a busy
+// Python thread may hold it for milliseconds each time.  A false value
 // (other than None) from the callback ends the run where it is.
 py::array_t<double> run(const vimt_image_2d_of<float>& cost, float max_cost, std::vector<point> start,
                         const snake_run_settings& settings, const py::object& callback)
 {
   if (!callback.is_none() && !PyCallable_Check(callback.ptr()))
     throw py::type_error("callback must be callable or None, not " + py_describe(callback));
+  const bool has_callback = !callback.is_none();
   snake_run r(std::move(start), cost, max_cost, settings);
   {
     py::gil_scoped_release nogil;
+    auto checked = std::chrono::steady_clock::now();
     while (!r.done()) {
       r.advance();
       if (r.step() == 0) continue;  // the pass's resampling
+      if (!has_callback && std::chrono::steady_clock::now() - checked < std::chrono::milliseconds(20)) continue;
       py::gil_scoped_acquire gil;
+      checked = std::chrono::steady_clock::now();
       if (PyErr_CheckSignals() != 0) throw py::error_already_set();
-      if (callback.is_none()) continue;
+      if (!has_callback) continue;
       const py::object said = callback(r.pass(), r.step() - 1, points_array(r.points(), false));
       if (said.is_none()) continue;
       const int go_on = PyObject_IsTrue(said.ptr());
