@@ -13,44 +13,7 @@ keep=${2:-}
 require_tools Xvfb xdotool import awk
 start_tessaly "$bin" 1024x768x24
 sleep 0.5
-
-# Where the start image is drawn, as "x0 y0 x1 y1" in window pixels: the
-# box of its dark ground (grey 30) inside the viewer, whose own ground is
-# dark green (text anti-aliasing above and below can give grey 30 too).
-image_box() {
-  pixels >"$tmp/pixels" || return 1
-  awk 'NR == FNR {
-      if ($3 == 10 && $4 == 100 && $5 == 10) {
-        if (g++ == 0) top = bottom = $2
-        if ($2 < top) top = $2
-        if ($2 > bottom) bottom = $2
-      }
-      next
-    }
-    g && $2 >= top && $2 <= bottom && $3 == 30 && $4 == 30 && $5 == 30 {
-      if (n++ == 0) { x0 = x1 = $1; y0 = y1 = $2 }
-      if ($1 < x0) x0 = $1; if ($1 > x1) x1 = $1
-      if ($2 < y0) y0 = $2; if ($2 > y1) y1 = $2
-    } END { if (n) print x0, y0, x1, y1 }' "$tmp/pixels" "$tmp/pixels"
-}
-
-box=$(image_box)
-[ -n "$box" ] || fail "the start image is not on the screen"
-read -r x0 y0 x1 y1 <<<"$box"
-echo "start image drawn at ($x0,$y0)-($x1,$y1)"
-
-# World point (image pixel) to window pixel: the 250 x 250 image fills the box.
-to_window() {
-  awk -v wx="$1" -v wy="$2" -v x0="$x0" -v y0="$y0" -v x1="$x1" -v y1="$y1" 'BEGIN {
-    sx = (x1 - x0 + 1) / 250.0; sy = (y1 - y0 + 1) / 250.0
-    printf "%d %d\n", x0 + (wx + 0.5) * sx, y0 + (wy + 0.5) * sy }'
-}
-
-for p in "170 70" "230 160" "120 170"; do
-  read -r x y <<<"$(to_window $p)"
-  xdotool mousemove --window "$wid" "$x" "$y" click 1 || fail "cannot click at $x,$y"
-  sleep 0.2
-done
+click_around_disc
 
 # Focus is on the viewer after the clicks; the focus chain runs Clear,
 # Run Snake, ... viewer, so two Tabs reach "Run Snake".
