@@ -66,8 +66,9 @@ inline void press_run(tessaly& w)
   ASSERT_NE(run, nullptr);
   QSignalSpy finished(&w, &tessaly::run_finished);
   QTest::mouseClick(run, Qt::LeftButton);
-  if (w.running())
+  if (w.running()) {
     ASSERT_TRUE(finished.wait(20000)) << "the run did not end";
+  }
 }
 
 // Three points around the disc of the start image.
