@@ -593,6 +593,11 @@ TEST(VilLoad, StoredSamplesBecomeThePicture)
       // The spare byte of 32-bit pixels is not alpha without a mask saying so.
       {"rgbx.bmp", make_bmp(3, 2, 32), 3, 2, 3,
        [](unsigned i, unsigned j, unsigned p) { return p == 0 ? int(i) : p == 1 ? int(j) : 200; }},
+      // Rows wider than any vector, with a tail and padding, in more than one block of reads.
+      {"wide.bmp", make_bmp(131, 700), 131, 700, 3,
+       [](unsigned i, unsigned j, unsigned p) { return p == 0 ? int(i) : p == 1 ? int(j & 255) : 200; }},
+      {"wide_rgbx.bmp", make_bmp(131, 5, 32), 131, 5, 3,
+       [](unsigned i, unsigned j, unsigned p) { return p == 0 ? int(i) : p == 1 ? int(j) : 200; }},
       {"rle8.bmp", image_bombs::rle_bmp(6, 4, 8, 1, rle8), 6, 4, 3, palette({"044400", "000000", "123220", "555555"})},
       {"rle4.bmp", image_bombs::rle_bmp(5, 2, 4, 2, rle4), 5, 2, 3, palette({"34567", "12121"})},
   };

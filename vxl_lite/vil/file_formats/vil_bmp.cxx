@@ -1,8 +1,10 @@
 #include <vil/file_formats/vil_bmp.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <utility>
 #include <vector>
+#include <vil/file_formats/vil_bgr_to_rgb.h>
 #include <vil/vil_load_support.h>
 #include <vil/vil_save_support.h>
 
@@ -189,29 +191,38 @@ vil_image_view_base_sptr vil_bmp_read(const char* path, std::FILE* f)
     const char* why = decode_rle(f, bitcount, top_down, palette, view);
     return why ? vil_load_fail(path, why) : vil_load_result(view);
   }
-  std::vector<unsigned char> row(row_bytes);
   const channel r(masks[0]), g(masks[1]), b(masks[2]), a(masks[3]);
-  for (unsigned k = 0; k < nj; ++k) {
-    if (!vil_load_read_exact(f, row.data(), row.size())) return vil_load_fail(path, "file is truncated");
-    const unsigned j = top_down ? k : nj - 1 - k;
-    vxl_byte* d = view.top_left_ptr() + std::size_t(j) * view.jstep();
-    for (unsigned i = 0; i < ni; ++i, d += np) {
-      if (indexed) {
+  const bool bgr = bitcount == 24 || (bitcount == 32 && compression == 0);
+  // One case a row, chosen outside the pixel loop.
+  const auto convert = [&](const unsigned char* row, vxl_byte* d) {
+    if (bgr) {
+      vil_bgr_to_rgb(row, bitcount / 8, d, ni);
+    } else if (indexed) {
+      for (unsigned i = 0; i < ni; ++i, d += np) {
         const unsigned bit = i * bitcount;
         const unsigned idx = (row[bit >> 3] >> (8 - bitcount - (bit & 7))) & ((1u << bitcount) - 1);
         for (unsigned p = 0; p < np; ++p) d[p] = palette[3 * idx + p];
-      } else if (bitcount == 24 || (bitcount == 32 && compression == 0)) {
-        const unsigned char* s = row.data() + std::size_t(i) * (bitcount / 8);
-        d[0] = s[2];
-        d[1] = s[1];
-        d[2] = s[0];
-      } else {
-        const uint32_t v = bitcount == 16 ? le16(row.data() + 2 * i) : le32(row.data() + 4 * i);
+      }
+    } else {
+      for (unsigned i = 0; i < ni; ++i, d += np) {
+        const uint32_t v = bitcount == 16 ? le16(row + 2 * i) : le32(row + 4 * i);
         d[0] = r(v);
         d[1] = g(v);
         d[2] = b(v);
         if (np == 4) d[3] = a(v);
       }
+    }
+  };
+  // Rows are read a block of about 256 KB at a time: few reads, and the
+  // block is still in the cache when it is converted.
+  const unsigned block = unsigned(std::max<unsigned long long>(1, std::min<unsigned long long>(nj, (256u << 10) / row_bytes)));
+  std::vector<unsigned char> rows(block * row_bytes);
+  for (unsigned k0 = 0; k0 < nj; k0 += block) {
+    const unsigned nk = std::min(block, nj - k0);
+    if (!vil_load_read_exact(f, rows.data(), nk * row_bytes)) return vil_load_fail(path, "file is truncated");
+    for (unsigned k = k0; k < k0 + nk; ++k) {
+      const unsigned j = top_down ? k : nj - 1 - k;
+      convert(rows.data() + (k - k0) * row_bytes, view.top_left_ptr() + std::size_t(j) * view.jstep());
     }
   }
   return vil_load_result(view);
