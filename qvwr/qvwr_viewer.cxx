@@ -333,13 +333,36 @@ void qvwr_viewer::paintEvent(QPaintEvent* e)
   if (dpr != ratio_)
     adoptRatio();
 
-  // Drawn off-screen and copied in one go, so partial drawing never shows.
-  // The pixmap lies on the widget's device pixel grid, so a widget point
-  // lands on the same device pixel whatever area is repainted.
   const QRect dev = deviceRect(area, dpr);
   const QRect cover = widgetRect(dev, dpr);
+  QPainter wp(this);
+  // The widget may start inside a device pixel of its window (a fractional
+  // ratio times its offset).  Its own grid is then moved to the nearest
+  // whole device pixel, the same for every repaint, and the picture lands
+  // exactly on the window's pixels.
+  const QPointF origin(wp.deviceTransform().dx(), wp.deviceTransform().dy());
+  const QPointF snapped(std::floor(origin.x() + 0.5), std::floor(origin.y() + 0.5));
+
+  // A frame of a large screen is tens of megabytes.  When the widget's grid
+  // is its window's, the figures draw straight into the window's buffer,
+  // which shows only when the paint is done, and only what no opaque image
+  // covers is cleared: a pixmap between would cost a fill and a copy of it.
+  if (cover == area && snapped == origin) {
+    // As a fresh pixmap's painter starts, not with the widget's colours.
+    wp.setPen(QPen());
+    wp.setFont(QFont());
+    wp.setBackground(groundColor());
+    wp.setClipRect(area);
+    for (const QRect& r : groundArea(area)) wp.fillRect(r, groundColor());
+    drawGraphics(wp, area);
+    return;
+  }
+
+  // Otherwise drawn off-screen on the widget's device pixel grid, so that a
+  // widget point lands on the same device pixel whatever area is
+  // repainted, and copied in one go.
   QPixmap pm(dev.size());
-  pm.fill(groundColor());
+  if (!groundArea(cover).isEmpty()) pm.fill(groundColor());
   {
     QPainter p(&pm);
     p.setBackground(groundColor());
@@ -348,13 +371,6 @@ void qvwr_viewer::paintEvent(QPaintEvent* e)
     drawGraphics(p, cover);
   }
   pm.setDevicePixelRatio(dpr);
-  QPainter wp(this);
-  // The widget may start inside a device pixel of its window (a fractional
-  // ratio times its offset).  Its own grid is then moved to the nearest
-  // whole device pixel, the same for every repaint, and the pixmap lands
-  // exactly on the window's pixels.
-  const QPointF origin(wp.deviceTransform().dx(), wp.deviceTransform().dy());
-  const QPointF snapped(std::floor(origin.x() + 0.5), std::floor(origin.y() + 0.5));
   wp.drawPixmap((snapped - origin + QPointF(dev.topLeft())) / dpr, pm);
 }
 
@@ -376,17 +392,26 @@ void qvwr_viewer::adoptRatio()
 
 void qvwr_viewer::drawGraphics(QPainter& painter, const QRect& area)
 {
-  // Figures under an opaque figure that covers the area cannot show.
-  std::size_t start = 0;
-  for (std::size_t k = figures_.size(); k-- > 0;) {
-    if (figures_[k]->isOpaque() && figures_[k]->boundBox().contains(area)) {
-      start = k;
-      break;
-    }
-  }
+  const std::size_t start = firstDrawn(area);
   // Indexed on the live list: a figure may leave the viewer while drawing.
   for (std::size_t k = start; k < figures_.size(); ++k)
     figures_[k]->draw(painter, area);
+}
+
+std::size_t qvwr_viewer::firstDrawn(const QRect& area) const
+{
+  // Figures under an opaque figure that covers the area cannot show.
+  for (std::size_t k = figures_.size(); k-- > 0;)
+    if (figures_[k]->isOpaque() && figures_[k]->boundBox().contains(area)) return k;
+  return 0;
+}
+
+QRegion qvwr_viewer::groundArea(const QRect& area) const
+{
+  QRegion ground(area);
+  for (std::size_t k = firstDrawn(area); k < figures_.size() && !ground.isEmpty(); ++k)
+    if (figures_[k]->isOpaque() && figures_[k]->isVisible()) ground -= figures_[k]->boundBox();
+  return ground;
 }
 
 void qvwr_viewer::screenShot(QPixmap* pm)

@@ -13,6 +13,7 @@
 // repainted synchronously, so the screen is current when the call returns.
 #include <vector>
 #include <QRect>
+#include <QRegion>
 #include <QString>
 #include <QWidget>
 #include <vgl/vgl_box_2d.h>
@@ -101,6 +102,11 @@ class qvwr_viewer : public QWidget
   static QRect widgetRect(const QRect& d, qreal ratio);
   // Draws from the topmost opaque figure covering area upwards.
   void drawGraphics(QPainter& painter, const QRect& area);
+  // Index of that figure, 0 if none.
+  std::size_t firstDrawn(const QRect& area) const;
+  // The part of area that no shown opaque figure drawn there paints: what
+  // needs the ground colour first.
+  QRegion groundArea(const QRect& area) const;
   void screenShot(QPixmap* pm);
   // One plane when the rendering is grey, otherwise three (red, green, blue);
   // the world-to-image transform of im is left as it is.
