@@ -26,6 +26,7 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopedValueRollback>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -215,7 +216,8 @@ tessaly::tessaly(QWidget* parent, const char* name)
   k_slider->setObjectName("smooth_k_slider");
   row3->addWidget(k_slider);
   row3->addWidget(new QLabel(tr("Very smooth"), this));
-  connect(k_slider, &QSlider::valueChanged, this, &tessaly::set_smooth_k);
+  connect(k_slider, &QSlider::valueChanged, this, &tessaly::smooth_slider_moved);
+  connect(&cost_worker_, &tessaly_cost_worker::ready, this, &tessaly::take_cost);
   follow_slider(k_slider, smoothing_tip);
   // The start factor is no slider position's; its own width until moved.
   k_slider->setToolTip(tr("%1 px").arg(snake_smooth_px_from_k(smooth_k_), 0, 'f', 1));
@@ -391,7 +393,16 @@ void tessaly::load_image(const char* path)
   stop_run();
   vimt_image_2d_of<vxl_byte> image;
   std::string why = "no file name given";
-  if (path && *path && snake_load_image(path, image.image(), why) && set_image_or_keep(image, why)) {
+  bool ok = false;
+  if (path && *path) {
+    // A large picture takes seconds to decode and to cost: the busy cursor
+    // shows after a moment, and goes before any message box.
+    tessaly_busy_wait wait;
+    const QScopedValueRollback<tessaly_busy_wait*> during(busy_, &wait);
+    ok = wait.run([&] { return snake_load_image(path, image.image(), why); }) &&
+         set_image_or_keep(image, why);
+  }
+  if (ok) {
     image_path_ = path;
     const QFileInfo file(QFile::decodeName(path));
     image_folder_ = file.absolutePath();
@@ -454,6 +465,7 @@ bool tessaly::save_snake(const char* path, std::string* why)
 
 bool tessaly::export_picture(const char* path, std::string* why)
 {
+  finish_cost_image();
   std::string reason = "no file name given";
   const vil_image_view<vxl_byte>& shown = show_cost_image_ ? cost_display_.image() : image_.image();
   const bool ok = path && *path && vil_save(snake_overlay(shown, edit_points_.points()), path, &reason);
@@ -616,6 +628,7 @@ void tessaly::search()
   stop_run();
   if (!enough_points())
     return;
+  finish_cost_image();
   const std::vector<vgl_point_2d<double>> points_before = edit_points_.points(), curve_before = snake_pts_;
 
   // Each pass starts from the point editor's list, which after the first
@@ -645,6 +658,7 @@ void tessaly::run_or_stop()
   }
   if (!enough_points())
     return;
+  finish_cost_image();
   run_points_before_ = edit_points_.points();
   run_curve_before_ = snake_pts_;
   run_.emplace(edit_points_.points(), cost_image_, max_cost_, run_settings());
@@ -870,6 +884,8 @@ void tessaly::build_start_image()
 
 void tessaly::set_image(const vimt_image_2d_of<vxl_byte>& image)
 {
+  // The slider's computation reads the old pixels and its result is stale.
+  cost_worker_.cancel();
   image_.set_world2im(image.world2im());
   // Pixels shared with the cost display would be overwritten by the next
   // stretch: take a copy of those.
@@ -884,13 +900,15 @@ void tessaly::set_image(const vimt_image_2d_of<vxl_byte>& image)
   const vgl_point_2d<double> p0 = i2w(0.0, 0.0);
   const vgl_point_2d<double> p1 = i2w(ni - 1.0, nj - 1.0);
 
-  compute_cost_image();
-
+  // The image is painted before its cost image is computed, unless the
+  // cost image is what is shown.
+  if (show_cost_image_) compute_cost_image();
   q_viewer_->lock();
   q_viewer_->worldWindow(vgl_box_2d<double>(p0, p1));
   fg_image_.set(show_cost_image_ ? cost_display_ : image_);
   q_viewer_->unZoom();
   q_viewer_->release();
+  if (!show_cost_image_) compute_cost_image();
   update_status();
 }
 
@@ -898,10 +916,44 @@ void tessaly::compute_cost_image()
 {
   // A run reads the cost's pixels, which are rewritten in place.
   stop_run();
-  float lo = 0.0f, hi = 0.0f;
-  snake_cost_image(image_.image(), smooth_k_, cost_image_.image(), work_image_, lo, hi);
-  max_cost_ = hi;
-  vil_convert_stretch_range_known(cost_image_.image(), lo, hi, cost_display_.image());
+  // Into the memory of the current images, where the sizes fit.
+  tessaly_cost c;
+  c.cost = cost_image_.image();
+  c.display = cost_display_.image();
+  ++cost_computations_;
+  tessaly_busy_wait own;
+  (busy_ ? *busy_ : own).run([&] { tessaly_cost_worker::compute(image_.image(), smooth_k_, c, work_image_); });
+  cost_image_.image() = c.cost;
+  cost_display_.image() = c.display;
+  max_cost_ = c.hi;
+}
+
+void tessaly::finish_cost_image()
+{
+  if (!cost_worker_.busy()) return;
+  cost_worker_.cancel();
+  compute_cost_image();
+  if (show_cost_image_) fg_image_.set(cost_display_);
+}
+
+void tessaly::smooth_slider_moved(int v)
+{
+  smooth_k_ = snake_smooth_k_from_slider(v);
+  smooth_pos_ = std::clamp(v, 0, snake_slider_max);
+  cost_worker_.request(image_.image(), smooth_k_);
+}
+
+void tessaly::take_cost(const tessaly_cost& c)
+{
+  if (c.cost.size() == 0) {
+    QMessageBox::warning(this, tr("tessaly"),
+                         tr("Not enough memory to smooth the cost image; it stays as it was."));
+    return;
+  }
+  cost_image_.image() = c.cost;
+  cost_display_.image() = c.display;
+  max_cost_ = c.hi;
+  if (show_cost_image_) fg_image_.set(cost_display_);
 }
 
 void tessaly::set_image_wt(int v)
@@ -929,6 +981,7 @@ snake_run_settings tessaly::run_settings() const
 
 void tessaly::set_smooth_k(int v)
 {
+  cost_worker_.cancel();
   smooth_k_ = snake_smooth_k_from_slider(v);
   smooth_pos_ = std::clamp(v, 0, snake_slider_max);
   compute_cost_image();

@@ -10,6 +10,8 @@
 #include <QUndoStack>
 #include <QWidget>
 #include <app/snake_run.h>
+#include <app/tessaly_busy_wait.h>
+#include <app/tessaly_cost_worker.h>
 #include <app/tessaly_snake.h>
 #include <qvwr/qvwr_edit_points.h>
 #include <qvwr/qvwr_fg_image.h>
@@ -52,6 +54,16 @@ class tessaly : public QWidget
   // Cost pipeline: gradient magnitude of image_, smoothed twice with
   // smooth_k_, its maximum and an 8-bit stretched copy for display.
   void compute_cost_image();
+  // Brings the cost image to the smoothing slider's newest value now, if
+  // its moves left it behind.  Runs and exports call it first.
+  void finish_cost_image();
+  // Cost images computed so far, on this thread or the worker's, and
+  // whether one is under way or waiting for a slider's newest value.
+  int cost_computations() const { return cost_computations_ + cost_worker_.computations(); }
+  bool cost_image_lags() const { return cost_worker_.busy(); }
+  // The smoothing slider moved: the cost image follows off the GUI thread,
+  // for the newest value only once the previous computation ends.
+  void smooth_slider_moved(int v);
 
   const vimt_image_2d_of<vxl_byte>& image() const { return image_; }
   const vimt_image_2d_of<float>& cost_image() const { return cost_image_; }
@@ -129,6 +141,7 @@ class tessaly : public QWidget
   // Detaches the point editor.
   void set_to_zoom();
   // Slider positions; a value called by name outside 0..100 is clamped.
+  // set_smooth_k computes the cost image before it returns.
   void set_image_wt(int v);
   void set_smooth_k(int v);
   // "Run Snake": 10 passes of resampling and 10 snake steps, each painted.
@@ -208,6 +221,9 @@ class tessaly : public QWidget
 
   // Image figure, start image and its cost image (end of construction).
   void build_start_image();
+  // A computed cost image becomes the current one, and is shown if the
+  // cost image is.
+  void take_cost(const tessaly_cost& c);
 
   // Members in construction order.  The image and snake state follows the
   // viewer in this order: image_, fg_image_, edit_points_, fg_shape_,
@@ -243,9 +259,15 @@ class tessaly : public QWidget
   double point_spacing_{snake_run_settings().spacing};
   // Weight of the external term, 0..1, from the weight slider.
   double image_wt_{0.5};
-  // Exponential filter factor, 0.5 + v/201 from the smoothing slider.
+  // Exponential filter factor, 0.5 + v/201 from the smoothing slider; the
+  // cost image may lag behind while the slider moves.
   double smooth_k_{snake_start_smooth_k};
   double pressure_{0.0};
+  // Computes the slider's cost images; cost_computations_ counts the others.
+  tessaly_cost_worker cost_worker_;
+  int cost_computations_{0};
+  // The wait of the load under way, if any: its cost image is part of it.
+  tessaly_busy_wait* busy_{nullptr};
 
   // ---- the work kept around the snake
   QUndoStack undo_stack_;

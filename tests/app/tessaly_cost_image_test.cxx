@@ -11,6 +11,7 @@
 #include <QSlider>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <qvwr/qvwr_figure.h>
 #include <qvwr/qvwr_viewer.h>
 #include <vil/algo/vil_exp_filter_2d.h>
 
@@ -117,14 +118,72 @@ TEST(tessaly_cost_image, smoothing_slider_blurs_only_while_shown)
   EXPECT_EQ(w.grab(), start);
 
   w.cost_box()->setChecked(true);
+  QTRY_VERIFY(!w.win.cost_image_lags());
   const QImage very = w.grab();
   smooth->setValue(0);
+  QTRY_VERIFY(!w.win.cost_image_lags());
   const QImage little = w.grab();
   EXPECT_NE(little, very);
   // Along row 120 through both shapes: at 100 far smoother than at 0.
   EXPECT_LT(w.variation(very, 120) * 2, w.variation(little, 120));
   // At 0 it still smooths (k = 0.5): the edge spreads to its neighbours.
   EXPECT_GT(w.grey_at(little, 47, 120), 0);
+}
+
+TEST(tessaly_cost_image, quick_smoothing_moves_end_on_the_last_value_computed_fewer_times)
+{
+  shown_window w;
+  vimt_image_2d_of<vxl_byte> im(640, 480, 3);
+  for (unsigned p = 0; p < 3; ++p)
+    for (unsigned j = 0; j < 480; ++j)
+      for (unsigned i = 0; i < 640; ++i) im.image()(i, j, p) = vxl_byte((i * j >> 4) + 60 * p);
+  w.win.set_image(im);
+  w.cost_box()->setChecked(true);
+  QSlider* smooth = w.smooth_slider();
+  smooth->setFocus();
+  const int before = w.win.cost_computations();
+  for (int k = 0; k < 20; ++k) QTest::keyClick(smooth, Qt::Key_Right);
+  ASSERT_EQ(smooth->value(), 70);
+  QTRY_VERIFY(!w.win.cost_image_lags());
+  EXPECT_LT(w.win.cost_computations() - before, 20);
+
+  // What is shown is what the last value gives, computed by name.
+  const vil_image_view<float>& c = w.win.cost_image().image();
+  const std::vector<float> async(c.top_left_ptr(), c.top_left_ptr() + c.size());
+  const QImage shown = w.grab();
+  w.win.set_smooth_k(smooth->value());
+  EXPECT_TRUE(async == std::vector<float>(c.top_left_ptr(), c.top_left_ptr() + c.size()));
+  EXPECT_EQ(w.grab(), shown);
+}
+
+// A new image is painted before its cost image is computed, unless the cost
+// image is what is shown.
+TEST(tessaly_cost_image, new_image_painted_before_its_cost_unless_the_cost_is_shown)
+{
+  struct probe : qvwr_figure
+  {
+    tessaly* win = nullptr;
+    int at_first_paint = -1;
+    void draw(QPainter&, const QRect&) override
+    {
+      if (at_first_paint < 0) at_first_paint = win->cost_computations();
+    }
+    void setTransform(const vimt_transform_2d&) override { setBoundBox(QRect(-5000, -5000, 10000, 10000)); }
+    std::string is_a() const override { return "probe"; }
+  } p;
+  shown_window w;
+  p.win = &w.win;
+  w.viewer().append(p);
+  for (const bool cost_shown : {false, true}) {
+    SCOPED_TRACE(cost_shown ? "cost image shown" : "image shown");
+    w.cost_box()->setChecked(cost_shown);
+    const int before = w.win.cost_computations();
+    p.at_first_paint = -1;
+    w.win.set_image(constant(300, 200, 3, 90));
+    EXPECT_EQ(w.win.cost_computations(), before + 1);
+    EXPECT_EQ(p.at_first_paint, cost_shown ? before + 1 : before);
+  }
+  w.viewer().remove(p);
 }
 
 TEST(tessaly_cost_image, weight_slider_sets_the_weight_and_nothing_else)
@@ -215,10 +274,10 @@ TEST(tessaly_cost_image, pipeline_values)
 TEST(tessaly_cost_image, work_image_keeps_its_memory_and_images_keep_their_place)
 {
   shown_window w;
-  w.smooth_slider()->setValue(10);
+  w.win.set_smooth_k(10);
   const float* mem = w.win.work_image().top_left_ptr();
   ASSERT_NE(mem, nullptr);
-  w.smooth_slider()->setValue(90);
+  w.win.set_smooth_k(90);
   EXPECT_EQ(w.win.work_image().top_left_ptr(), mem);
 
   // The window's own cost display as the image: its pixels are copied, so
@@ -226,7 +285,7 @@ TEST(tessaly_cost_image, work_image_keeps_its_memory_and_images_keep_their_place
   const vil_image_view<vxl_byte>& shown = w.win.cost_display().image();
   const std::vector<vxl_byte> px(shown.top_left_ptr(), shown.top_left_ptr() + shown.size());
   w.win.set_image(w.win.cost_display());
-  w.smooth_slider()->setValue(40);
+  w.win.set_smooth_k(40);
   const vil_image_view<vxl_byte>& now = w.win.image().image();
   EXPECT_TRUE(std::vector<vxl_byte>(now.top_left_ptr(), now.top_left_ptr() + now.size()) == px);
 

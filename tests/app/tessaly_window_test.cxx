@@ -245,7 +245,7 @@ TEST(TessalyWindow, EveryControlIsWiredToItsSlot)
   EXPECT_TRUE(QObject::disconnect(run, &QPushButton::clicked, win, &tessaly::run_or_stop));
   EXPECT_TRUE(QObject::disconnect(cost, &QCheckBox::toggled, win, &tessaly::set_show_cost_image));
   EXPECT_TRUE(QObject::disconnect(wt, &QSlider::valueChanged, win, &tessaly::set_image_wt));
-  EXPECT_TRUE(QObject::disconnect(k, &QSlider::valueChanged, win, &tessaly::set_smooth_k));
+  EXPECT_TRUE(QObject::disconnect(k, &QSlider::valueChanged, win, &tessaly::smooth_slider_moved));
   EXPECT_TRUE(QObject::disconnect(load, &QAction::triggered, win, qOverload<>(&tessaly::load_image)));
   EXPECT_TRUE(QObject::disconnect(clear_item, &QAction::triggered, win, &tessaly::clear));
   EXPECT_TRUE(QObject::disconnect(about, &QAction::triggered, win, &tessaly::slotHelpAbout));

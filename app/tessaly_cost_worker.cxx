@@ -1,0 +1,76 @@
+#include <app/tessaly_cost_worker.h>
+
+#include <new>
+#include <utility>
+#include <app/tessaly_snake.h>
+#include <vil/vil_convert.h>
+
+tessaly_cost_worker::tessaly_cost_worker(QObject* parent) : QObject(parent) {}
+
+tessaly_cost_worker::~tessaly_cost_worker() { cancel(); }
+
+void tessaly_cost_worker::compute(const vil_image_view<vxl_byte>& image, double smooth_k,
+                                  tessaly_cost& out, vil_image_view<float>& scratch)
+{
+  float lo = 0.0f;
+  out.smooth_k = smooth_k;
+  snake_cost_image(image, smooth_k, out.cost, scratch, lo, out.hi);
+  vil_convert_stretch_range_known(out.cost, lo, out.hi, out.display);
+}
+
+void tessaly_cost_worker::request(const vil_image_view<vxl_byte>& image, double smooth_k)
+{
+  if (!running_) {
+    start(image, smooth_k);
+    return;
+  }
+  waiting_ = true;
+  waiting_image_ = image;
+  waiting_k_ = smooth_k;
+}
+
+void tessaly_cost_worker::cancel()
+{
+  waiting_ = false;
+  waiting_image_ = vil_image_view<vxl_byte>();
+  if (thread_.joinable()) thread_.join();
+  running_ = false;
+  result_ = tessaly_cost();
+  // The thread's queued notice names a job that is no longer current.
+  ++job_;
+}
+
+void tessaly_cost_worker::start(const vil_image_view<vxl_byte>& image, double smooth_k)
+{
+  running_ = true;
+  ++computations_;
+  const int job = ++job_;
+  thread_ = std::thread([this, image, smooth_k, job] {
+    tessaly_cost out;
+    try {
+      vil_image_view<float> scratch;
+      compute(image, smooth_k, out, scratch);
+    } catch (const std::bad_alloc&) {
+      out = tessaly_cost();
+      out.smooth_k = smooth_k;
+    }
+    result_ = std::move(out);
+    QMetaObject::invokeMethod(this, [this, job] { finished(job); }, Qt::QueuedConnection);
+  });
+}
+
+void tessaly_cost_worker::finished(int job)
+{
+  if (job != job_ || !running_) return;
+  thread_.join();
+  running_ = false;
+  tessaly_cost result = std::move(result_);
+  result_ = tessaly_cost();
+  // The newest request starts before the result is shown, so the two overlap.
+  if (waiting_) {
+    waiting_ = false;
+    start(std::move(waiting_image_), waiting_k_);
+    waiting_image_ = vil_image_view<vxl_byte>();
+  }
+  emit ready(result);
+}

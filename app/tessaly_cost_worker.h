@@ -1,0 +1,67 @@
+#ifndef tessaly_cost_worker_h_
+#define tessaly_cost_worker_h_
+// Cost images computed off the GUI thread, one at a time.  Requests made
+// while one is computed leave only the newest waiting, so a dragged slider
+// never queues its stale values behind each other.
+#include <thread>
+#include <QObject>
+#include <vil/vil_image_view.h>
+#include <vxl_config.h>
+
+// One computation's result: the cost image at smooth_k, its largest value
+// and its 8-bit stretch for display.  Empty when memory ran out.
+struct tessaly_cost
+{
+  double smooth_k{0.0};
+  vil_image_view<float> cost;
+  vil_image_view<vxl_byte> display;
+  float hi{0.0f};
+};
+
+class tessaly_cost_worker : public QObject
+{
+  Q_OBJECT
+
+ public:
+  explicit tessaly_cost_worker(QObject* parent = nullptr);
+  // Waits for a computation under way and drops its result.
+  ~tessaly_cost_worker() override;
+
+  // The cost pipeline of image at smooth_k into out, reusing scratch and
+  // out's memory where the sizes fit.  Throws std::bad_alloc.
+  static void compute(const vil_image_view<vxl_byte>& image, double smooth_k, tessaly_cost& out,
+                      vil_image_view<float>& scratch);
+
+  // Starts at once when idle, else replaces the waiting request.  The
+  // image's pixels are shared and must not be written until the result
+  // comes or cancel() returns.
+  void request(const vil_image_view<vxl_byte>& image, double smooth_k);
+  // Drops the waiting request, waits for the one under way and drops its
+  // result: the caller may then write the pixels or compute itself.
+  void cancel();
+  // A computation runs or waits.
+  bool busy() const { return running_ || waiting_; }
+  // Computations started so far.
+  int computations() const { return computations_; }
+
+ signals:
+  // On the GUI thread, once for each computation not cancelled.
+  void ready(const tessaly_cost& result);
+
+ private:
+  void start(const vil_image_view<vxl_byte>& image, double smooth_k);
+  // Queued from the thread; job names the computation that ended.
+  void finished(int job);
+
+  std::thread thread_;
+  // Written by the thread, read after joining it.
+  tessaly_cost result_;
+  int job_{0};
+  bool running_{false};
+  bool waiting_{false};
+  vil_image_view<vxl_byte> waiting_image_;
+  double waiting_k_{0.0};
+  int computations_{0};
+};
+
+#endif
