@@ -409,6 +409,19 @@ TEST(QvwrViewer, DrawingStartsAtTheTopmostCoveringOpaqueFigure)
   v.drawGraphics(p, QRect(90, 90, 20, 20));
   EXPECT_EQ(bottom.draws, 1);
   p.end();
+
+  // What needs the ground first: the area less what shown opaque figures
+  // drawn there paint.  The hidden middle one paints nothing, yet hides.
+  const struct
+  {
+    QRect area;
+    QRegion ground;
+  } grounds[] = {{QRect(12, 12, 5, 5), QRegion(QRect(12, 12, 5, 5))},
+                 {QRect(90, 90, 20, 20), QRegion(QRect(90, 90, 20, 20)) - QRect(0, 0, 100, 100)},
+                 {QRect(5, 5, 40, 40), QRegion()}};
+  for (const auto& g : grounds) EXPECT_EQ(v.groundArea(g.area), g.ground) << g.area.x();
+  middle.setVisible(true);
+  EXPECT_EQ(v.groundArea(QRect(12, 12, 5, 5)), QRegion());
   v.removeAll();
 }
 
