@@ -13,8 +13,10 @@ _Callback = Callable[[int, int, numpy.ndarray], Optional[bool]]
 def load(path: Union[str, bytes, os.PathLike[str], os.PathLike[bytes]]) -> numpy.ndarray:
     """The file's pixels as uint8, (H, W) or (H, W, C); OSError if unreadable."""
 
-def cost_image(image: numpy.ndarray, smooth: Optional[int] = None) -> numpy.ndarray:
-    """The float32 (H, W) cost image of a uint8 image; smooth 0..100 or None."""
+def cost_image(
+    image: numpy.ndarray, smooth: Optional[int] = None, smooth_px: Optional[float] = None
+) -> numpy.ndarray:
+    """The float32 (H, W) cost image of a uint8 image; smooth 0..100, or a width in pixels."""
 
 def snake(
     image: numpy.ndarray,
@@ -27,6 +29,7 @@ def snake(
     max_segments: int = 50,
     callback: Optional[_Callback] = None,
     pressure: int = 0,
+    smooth_px: Optional[float] = None,
 ) -> numpy.ndarray:
     """The snake's final (N, 2) float64 x, y points (pixels) from (M, 2) start points."""
 

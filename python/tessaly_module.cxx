@@ -52,8 +52,17 @@ snake_run_settings run_settings(int weight, int passes, int steps, double spacin
   return s;
 }
 
-double smooth_k(const std::optional<int>& smooth)
+// The smoothing factor from the slider's position or a width in pixels,
+// as tessaly-snake takes --smooth or --smooth-px.
+double smooth_k(const std::optional<int>& smooth, const std::optional<double>& smooth_px)
 {
+  if (smooth && smooth_px) throw py::value_error("give smooth or smooth_px, not both");
+  if (smooth_px) {
+    if (!(*smooth_px >= 0 && *smooth_px <= snake_most_smooth_px))
+      throw py::value_error("smooth_px must be a width of 0 .. " + std::to_string(int(snake_most_smooth_px)) +
+                            " pixels, not " + std::to_string(*smooth_px));
+    return snake_smooth_k_from_px(*smooth_px);
+  }
   if (!smooth) return snake_start_smooth_k;
   if (*smooth < 0 || *smooth > snake_slider_max)
     throw py::value_error("smooth must be 0 .. " + std::to_string(snake_slider_max) + " or None, not " +
@@ -145,7 +154,7 @@ Raises OSError naming the file and the reason when it cannot be read or its
 pixels are not 8-bit.
 )doc";
 
-const char* const cost_doc = R"doc(cost_image(image, smooth=None) -> numpy.ndarray
+const char* const cost_doc = R"doc(cost_image(image, smooth=None, smooth_px=None) -> numpy.ndarray
 
 The cost image the snake is drawn to: the gradient magnitude (3 x 3 Sobel,
 root mean square over the planes), smoothed twice by the exponential filter,
@@ -156,13 +165,15 @@ image: uint8 array of shape (H, W) or (H, W, C), in any memory order or a
 smooth: the smoothing slider's position, 0 .. 100 (filter factor
     0.5 + smooth / 201), or None for the window's start, factor 0.75, which
     tessaly-snake uses without --smooth.
+smooth_px: instead of smooth, the smoothing's width (standard deviation)
+    in pixels, 0 .. 1000, as tessaly-snake --smooth-px.
 
 Returns a float32 array of shape (H, W), in gradient units (grey levels per
 pixel).  Raises TypeError for another dtype, ValueError for another shape or
 an empty image.
 )doc";
 
-const char* const snake_doc = R"doc(snake(image, points, weight=50, smooth=None, passes=10, steps=10, spacing=5.0, max_segments=50, callback=None, pressure=0) -> numpy.ndarray
+const char* const snake_doc = R"doc(snake(image, points, weight=50, smooth=None, passes=10, steps=10, spacing=5.0, max_segments=50, callback=None, pressure=0, smooth_px=None) -> numpy.ndarray
 
 Runs the snake on image from points, as the window's "Run Snake" and
 tessaly-snake do: each pass resamples the closed curve to even spacing,
@@ -193,6 +204,8 @@ callback: None, or callback(pass_index, step_index, points) called after
 pressure: the pressure slider, -100 (shrink) .. 100 (grow): a push along
     the curve's outward normal, at 100 worth as much as the internal term's
     pull over one spacing (tessaly-snake --pressure).
+smooth_px: instead of smooth, the smoothing's width in pixels (see
+    cost_image).
 
 Returns the final points, an (N, 2) float64 array of x, y in pixels.  The
 GIL is released while the run works, so Python threads run images in
@@ -243,9 +256,9 @@ PYBIND11_MODULE(tessaly, m)
 
   m.def(
     "cost_image",
-    [](py::object image, std::optional<int> smooth) {
+    [](py::object image, std::optional<int> smooth, std::optional<double> smooth_px) {
       const vil_image_view<vxl_byte> view = py_image_view<vxl_byte>(image, "image", true);
-      const double k = smooth_k(smooth);
+      const double k = smooth_k(smooth, smooth_px);
       vil_image_view<float> cost, scratch;
       float lo = 0, hi = 0;
       {
@@ -254,15 +267,16 @@ PYBIND11_MODULE(tessaly, m)
       }
       return py_array_of(cost);
     },
-    py::arg("image"), py::arg("smooth") = py::none(), cost_doc);
+    py::arg("image"), py::arg("smooth") = py::none(), py::arg("smooth_px") = py::none(), cost_doc);
 
   m.def(
     "snake",
     [](py::object image, const py::object& points, int weight, std::optional<int> smooth, int passes,
-       int steps, double spacing, long max_segments, const py::object& callback, int pressure) {
+       int steps, double spacing, long max_segments, const py::object& callback, int pressure,
+       std::optional<double> smooth_px) {
       const vil_image_view<vxl_byte> view = py_image_view<vxl_byte>(image, "image", true);
       const snake_run_settings s = run_settings(weight, passes, steps, spacing, max_segments, pressure);
-      const double k = smooth_k(smooth);
+      const double k = smooth_k(smooth, smooth_px);
       std::vector<point> start = start_points(points, view.ni(), view.nj());
       vimt_image_2d_of<float> cost;
       vil_image_view<float> scratch;
@@ -276,7 +290,7 @@ PYBIND11_MODULE(tessaly, m)
     },
     py::arg("image"), py::arg("points"), py::arg("weight") = 50, py::arg("smooth") = py::none(),
     py::arg("passes") = 10, py::arg("steps") = 10, py::arg("spacing") = 5.0, py::arg("max_segments") = 50,
-    py::arg("callback") = py::none(), py::arg("pressure") = 0, snake_doc);
+    py::arg("callback") = py::none(), py::arg("pressure") = 0, py::arg("smooth_px") = py::none(), snake_doc);
 
   m.def(
     "snake_on_cost",

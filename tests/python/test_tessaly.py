@@ -41,7 +41,7 @@ def write_ppm(path, rgb):
     (["--weight", "70", "--smooth", "30", "--spacing", "4", "--max-segments", "40", "--passes", "3", "--steps", "7"],
      dict(weight=70, smooth=30, spacing=4.0, max_segments=40, passes=3, steps=7)),
     (["--smooth", "0", "--weight", "100"], dict(smooth=0, weight=100)),
-    (["--pressure", "-40", "--weight", "30"], dict(pressure=-40, weight=30)),
+    (["--pressure", "-40", "--weight", "30", "--smooth-px", "2.5"], dict(pressure=-40, weight=30, smooth_px=2.5)),
 ])
 def test_bit_for_bit_with_tessaly_snake(start_image, tmp_path, cli_args, kwargs):
     grey = tessaly.load(start_image)
@@ -168,6 +168,8 @@ def bad_calls(tmp_path):
         (ValueError, "no pixels", lambda: tessaly.cost_image(np.zeros((0, 5), np.uint8))),
         (ValueError, "no pixels", lambda: tessaly.cost_image(np.zeros((4, 5, 0), np.uint8))),
         (ValueError, "smooth", lambda: tessaly.cost_image(grey, 101)),
+        (ValueError, "smooth_px", lambda: tessaly.cost_image(grey, smooth_px=-1)),
+        (ValueError, "not both", lambda: tessaly.snake(grey, pts, smooth=3, smooth_px=1)),
         (TypeError, "", lambda: tessaly.cost_image(grey, 2.5)),
         (ValueError, "at least 3", lambda: tessaly.snake(grey, pts[:2])),
         (ValueError, "not finite", lambda: tessaly.snake(grey, pts + [[np.nan, 1]])),
