@@ -1,10 +1,14 @@
 #include <qvwr/qvwr_transform_image.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdlib>
+#include <cstdint>
 #include <cstring>
 #include <iostream>
+#include <system_error>
+#include <thread>
 #include <vector>
 #include <QtEndian>
 
@@ -66,6 +70,30 @@ struct sample_grid
     source_offsets(rows, nj, last.y(), step_y, im.nj(), im.jstep());
   }
 };
+
+// Runs band(j0, j1) over rows 0..nj-1.  A large picture (a high-density
+// frame has 8 million pixels) goes in bands to several threads at once:
+// each row is written from its own grid entry alone, so the picture is the
+// same bit for bit.
+template <class F>
+void in_bands(int ni, int nj, F band)
+{
+  const unsigned cpus = std::thread::hardware_concurrency();
+  const bool large = std::size_t(ni) * std::size_t(nj) >= (std::size_t(1) << 20);
+  const int n = large && cpus > 1 ? int(std::min(cpus, 4u)) : 1;
+  const auto edge = [nj, n](int k) { return int(std::int64_t(nj) * k / n); };
+  std::vector<std::thread> helpers;
+  helpers.reserve(std::size_t(n));
+  for (int k = 1; k < n; ++k) {
+    try {
+      helpers.emplace_back(band, edge(k), edge(k + 1));
+    } catch (const std::system_error&) {
+      band(edge(k), edge(k + 1));  // no thread to be had: this one does it
+    }
+  }
+  band(0, edge(1));
+  for (std::thread& t : helpers) t.join();
+}
 }  // namespace
 
 vgl_box_2d<int> qvwr_transform_image::displayArea(int display_width, int display_height,
@@ -146,11 +174,13 @@ void qvwr_transform_image::zoomNNBP1(unsigned char** rows, int ni, int nj,
   const std::ptrdiff_t* cols = grid.cols.data();
 
   if (!hist_eq) {
-    for (int j = 0; j < nj; ++j) {
-      const vxl_byte* src = base + grid.rows[std::size_t(j)];
-      unsigned char* out = rows[j];
-      for (int i = 0; i < ni; ++i) out[i] = src[cols[i]];
-    }
+    in_bands(ni, nj, [&](int j0, int j1) {
+      for (int j = j0; j < j1; ++j) {
+        const vxl_byte* src = base + grid.rows[std::size_t(j)];
+        unsigned char* out = rows[j];
+        for (int i = 0; i < ni; ++i) out[i] = src[cols[i]];
+      }
+    });
     return;
   }
 
@@ -181,16 +211,18 @@ void qvwr_transform_image::zoomNNBP3(unsigned char** rows, int ni, int nj,
   const bool packed = ps == 1 && im.istep() >= 3;
   const std::ptrdiff_t row_end = std::ptrdiff_t(im.ni() - 1) * im.istep() + 2;
 
-  for (int j = 0; j < nj; ++j) {
-    const vxl_byte* src = base + grid.rows[std::size_t(j)];
-    vxl_uint_32* out = reinterpret_cast<vxl_uint_32*>(rows[j]);
-    int i = 0;
-    if (packed)
-      for (; i < ni && cols[i] + 3 <= row_end; ++i)
-        out[i] = qFromBigEndian<vxl_uint_32>(src + cols[i]) >> 8;
-    for (; i < ni; ++i) {
-      const vxl_byte* p = src + cols[i];
-      out[i] = (vxl_uint_32(p[0]) << 16) | (vxl_uint_32(p[ps]) << 8) | vxl_uint_32(p[ps2]);
+  in_bands(ni, nj, [&](int j0, int j1) {
+    for (int j = j0; j < j1; ++j) {
+      const vxl_byte* src = base + grid.rows[std::size_t(j)];
+      vxl_uint_32* out = reinterpret_cast<vxl_uint_32*>(rows[j]);
+      int i = 0;
+      if (packed)
+        for (; i < ni && cols[i] + 3 <= row_end; ++i)
+          out[i] = qFromBigEndian<vxl_uint_32>(src + cols[i]) >> 8;
+      for (; i < ni; ++i) {
+        const vxl_byte* p = src + cols[i];
+        out[i] = (vxl_uint_32(p[0]) << 16) | (vxl_uint_32(p[ps]) << 8) | vxl_uint_32(p[ps2]);
+      }
     }
-  }
+  });
 }

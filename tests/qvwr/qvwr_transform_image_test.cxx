@@ -202,6 +202,29 @@ TEST(qvwr_transform_image, planes_select_grey_or_colour_output)
     for (unsigned char b : r) EXPECT_EQ(b, 0xAB);
 }
 
+// Pictures large enough to be made in bands on several threads: still the
+// nearest pixel everywhere, band edges included.
+TEST(qvwr_transform_image, large_pictures_pick_the_nearest_pixel_in_every_band)
+{
+  qvwr_transform_image ti;
+  const vimt_transform_2d i2a = zoom(2, 0, 0);
+  for (unsigned np : {1u, 3u}) {
+    SCOPED_TRACE(np);
+    const vimt_image_2d_of<vxl_byte> im = pattern(700, 503, np);
+    out_rows out(1399, 1005, np == 1 ? 1 : 4);
+    ti.transform(out.rows(), 1399, 1005, im, i2a, false, false);
+    const auto& v = im.image();
+    for (int j = 0; j < 1005; ++j)
+      for (int i = 0; i < 1399; ++i) {
+        const unsigned si = unsigned(i + 1) / 2, sj = unsigned(j + 1) / 2;  // x.5 rounds up
+        if (np == 1)
+          ASSERT_EQ(out.byte(i, j), v(si, sj)) << i << ',' << j;
+        else
+          ASSERT_EQ(out.word(i, j), v(si, sj, 0) * 65536u + v(si, sj, 1) * 256u + v(si, sj, 2)) << i << ',' << j;
+      }
+  }
+}
+
 TEST(qvwr_transform_image, interpolate_flag_changes_nothing)
 {
   qvwr_transform_image ti;
