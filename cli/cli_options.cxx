@@ -351,5 +351,5 @@ const char* cli_usage()
          "Example:\n"
          "  tessaly-snake --make-start-image start.png\n"
          "  tessaly-snake --points \"170,70 230,160 120,170\" -o disc.csv --overlay disc.png start.png\n"
-         "  tessaly-snake --track --points-file first.csv -o track/%i.csv --measures track.csv movie.tif\n";
+         "  tessaly-snake --track --points-file first.csv -o track/%i.csv movie.tif\n";
 }
