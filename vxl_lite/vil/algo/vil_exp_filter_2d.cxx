@@ -121,18 +121,20 @@ static_assert(kG * kN == row_block, "a block is whole vectors");
 
 // v[0 .. kN-1] as a kN x kN matrix (lane c of v[r] at r, c) transposed, in
 // log2 kN rounds that each put the even lanes of the sequence v[0], v[1], ...
-// before the odd ones.
-HWY_INLINE void Transpose(V* v)
+// before the odd ones.  Done on the floats, before they are widened and
+// after they are narrowed: half the width, and on AVX2 within one 128-bit
+// block, where a double transpose would cross blocks.
+HWY_INLINE void Transpose(hn::Vec<DF>* v)
 {
 #if HWY_TARGET == HWY_SCALAR
   (void)v;  // one lane: nothing to do
 #else
-  const D d;
+  const DF df;
   for (size_t w = 1; w < kN; w *= 2) {
-    V t[kN];
+    hn::Vec<DF> t[kN];
     for (size_t m = 0; m < kN / 2; ++m) {
-      t[m] = hn::ConcatEven(d, v[2 * m + 1], v[2 * m]);
-      t[kN / 2 + m] = hn::ConcatOdd(d, v[2 * m + 1], v[2 * m]);
+      t[m] = hn::ConcatEven(df, v[2 * m + 1], v[2 * m]);
+      t[kN / 2 + m] = hn::ConcatOdd(df, v[2 * m + 1], v[2 * m]);
     }
     for (size_t m = 0; m < kN; ++m) v[m] = t[m];
   }
@@ -144,16 +146,20 @@ HWY_INLINE void LoadColumns(float* const* rows, unsigned i, V* x)
 {
   const D d;
   const DF df;
-  for (size_t r = 0; r < kN; ++r) x[r] = hn::PromoteTo(d, hn::LoadU(df, rows[r] + i));
-  Transpose(x);
+  hn::Vec<DF> f[kN];
+  for (size_t r = 0; r < kN; ++r) f[r] = hn::LoadU(df, rows[r] + i);
+  Transpose(f);
+  for (size_t c = 0; c < kN; ++c) x[c] = hn::PromoteTo(d, f[c]);
 }
 
 // The inverse: one vector per column stored back as rows, from column i on.
-HWY_INLINE void StoreColumns(V* x, float* const* rows, unsigned i)
+HWY_INLINE void StoreColumns(const V* x, float* const* rows, unsigned i)
 {
   const DF df;
-  Transpose(x);
-  for (size_t r = 0; r < kN; ++r) hn::StoreU(ToFloat(x[r]), df, rows[r] + i);
+  hn::Vec<DF> f[kN];
+  for (size_t c = 0; c < kN; ++c) f[c] = ToFloat(x[c]);
+  Transpose(f);
+  for (size_t r = 0; r < kN; ++r) hn::StoreU(f[r], df, rows[r] + i);
 }
 
 // While a row pass computes, the memory is idle: fetch the rows the caller
