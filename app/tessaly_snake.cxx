@@ -9,6 +9,7 @@
 #include <utility>
 #include <vil/algo/vil_gradient_rms_3x3.h>
 #include <vil/algo/vil_smooth_gradient_rms.h>
+#include <vil/algo/vil_thread_team.h>
 #include <vil/vil_bilin_interp.h>
 #include <vil/vil_fill.h>
 #include <vil/vil_math.h>
@@ -223,14 +224,15 @@ double snake_smooth_px_from_k(double k)
 
 void snake_cost_image(const vil_image_view<vxl_byte>& image, double smooth_k,
                       vil_image_view<float>& cost, vil_image_view<float>& scratch, float& lo,
-                      float& hi)
+                      float& hi, unsigned n_threads)
 {
+  if (n_threads == 0) n_threads = vil_thread_team::available();
   // In sweeps that keep neither the full-size gradient planes nor any image
   // beyond scratch.
   if (smooth_k > 0) {
-    vil_smooth_gradient_rms(image, smooth_k, cost, scratch, lo, hi);
+    vil_smooth_gradient_rms(image, smooth_k, cost, scratch, lo, hi, n_threads);
   } else {
-    vil_gradient_rms_3x3(image, cost);
+    vil_gradient_rms_3x3(image, cost, n_threads);
     vil_math_value_range(cost, lo, hi);
   }
 }

@@ -103,10 +103,12 @@ const double snake_most_smooth_px = 1000;
 // 0 for no smoothing).  cost becomes one float plane of image's size; scratch
 // is a work image that a caller running this often keeps from call to call.
 // [lo, hi] is cost's value range; hi is the largest cost, which the snake
-// step normalises the external term with.
+// step normalises the external term with.  Up to n_threads threads work on
+// it, 0 for one per CPU the process may run on; any count gives the same
+// cost, bit for bit.
 void snake_cost_image(const vil_image_view<vxl_byte>& image, double smooth_k,
                       vil_image_view<float>& cost, vil_image_view<float>& scratch, float& lo,
-                      float& hi);
+                      float& hi, unsigned n_threads = 0);
 
 // The settings of one run; the defaults are the window's.
 struct snake_run_settings

@@ -110,7 +110,7 @@ struct one_image
   vil_image_view<vxl_byte> overlay;
   one_image()
   {
-    snake_cost_image(image, snake_start_smooth_k, cost.image(), scratch, lo, hi);
+    snake_cost_image(image, snake_start_smooth_k, cost.image(), scratch, lo, hi, 1);
     pts = start();
     run_snake(pts, cost, hi, snake_run_settings(), nullptr);
     overlay = snake_overlay(image, pts);
@@ -126,7 +126,7 @@ void BM_Decode(benchmark::State& state)
 void BM_Cost(benchmark::State& state)
 {
   one_image s;
-  for (auto _ : state) snake_cost_image(s.image, snake_start_smooth_k, s.cost.image(), s.scratch, s.lo, s.hi);
+  for (auto _ : state) snake_cost_image(s.image, snake_start_smooth_k, s.cost.image(), s.scratch, s.lo, s.hi, 1);
 }
 
 void BM_Snake(benchmark::State& state)

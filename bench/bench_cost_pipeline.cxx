@@ -2,11 +2,17 @@
 // each direction, value range, stretch to bytes) on large grey and colour
 // images and on the 250 x 250 start image: fused as the window runs it, as
 // separate fast steps, and straightforward.
-// Reports megapixels per second, the pipeline's peak memory and the
-// instruction set its vector code runs with.
+// Reports megapixels per second (of wall-clock time), the pipeline's peak
+// memory and the instruction set its vector code runs with.
+//
+// --threads=N (first, before the benchmark's own options) runs the fused and
+// separate pipelines with 1 and with N threads; without it N is the number of
+// CPUs the process may run on.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -19,6 +25,7 @@
 #include <vil/algo/vil_gradient_rms_3x3.h>
 #include <vil/algo/vil_smooth_gradient_rms.h>
 #include <vil/algo/vil_sobel_3x3.h>
+#include <vil/algo/vil_thread_team.h>
 #include <vil/vil_convert.h>
 #include <vil/vil_fill.h>
 #include <vil/vil_load_support.h>
@@ -34,6 +41,7 @@ struct cost_state
   vil_image_view<float> cost, work, gradient;
   vil_image_view<vxl_byte> display;
   float max_cost = 0;
+  unsigned threads = 1;
 };
 
 // As the window runs it: three sweeps for gradient, both filters and range,
@@ -41,14 +49,14 @@ struct cost_state
 void pipeline_fused(const vil_image_view<vxl_byte>& image, cost_state& s)
 {
   float lo;
-  vil_smooth_gradient_rms(image, smooth_k, s.cost, s.work, lo, s.max_cost);
+  vil_smooth_gradient_rms(image, smooth_k, s.cost, s.work, lo, s.max_cost, s.threads);
   vil_convert_stretch_range_known(s.cost, lo, s.max_cost, s.display);
 }
 
 // The same fast steps called one after the other, each a sweep of its own.
 void pipeline_separate(const vil_image_view<vxl_byte>& image, cost_state& s)
 {
-  vil_gradient_rms_3x3(image, s.cost);
+  vil_gradient_rms_3x3(image, s.cost, s.threads);
   vil_exp_filter_2d<float, float, double>(s.cost, s.work, smooth_k, smooth_k);
   vil_exp_filter_2d<float, float, double>(s.work, s.cost, smooth_k, smooth_k);
   float lo;
@@ -149,10 +157,11 @@ double peak_mb(unsigned ni, unsigned nj, unsigned np, pipeline f)
 std::map<std::string, double> peaks;  // measured before any benchmark runs
 
 void run(benchmark::State& state, unsigned ni, unsigned nj, unsigned np, pipeline f,
-         const std::string& name)
+         const std::string& name, unsigned threads)
 {
   const vil_image_view<vxl_byte> image = ni == 250 ? start_image() : test_image(ni, nj, np);
   cost_state s;
+  s.threads = threads;
   // The window keeps its images from one run to the next (a slider move, a
   // new image of the same size); time that steady state, and the first run,
   // which also allocates and zeroes them, apart.
@@ -194,16 +203,28 @@ const config configs[] = {
 
 int main(int argc, char** argv)
 {
+  unsigned threads = vil_thread_team::available();
+  if (argc > 1 && std::string(argv[1]).rfind("--threads=", 0) == 0) {
+    threads = unsigned(std::max(1l, std::strtol(argv[1] + 10, nullptr, 10)));
+    --argc;
+    for (int a = 1; a < argc; ++a) argv[a] = argv[a + 1];
+  }
   for (const config& c : configs)
     if (c.ni > 250) peaks[c.name] = peak_mb(c.ni, c.nj, c.np, c.f);
-  for (const config& c : configs) {
-    const std::string name = c.name;
-    benchmark::RegisterBenchmark(("cost_pipeline/" + name).c_str(),
-                                 [c, name](benchmark::State& st) {
-                                   run(st, c.ni, c.nj, c.np, c.f, name);
-                                 })
-        ->Unit(benchmark::kMillisecond);
-  }
+  for (const config& c : configs)
+    for (unsigned n : {1u, threads}) {
+      const bool threaded = c.f != pipeline_straightforward;
+      if (n > 1 && !threaded) continue;
+      const std::string name = c.name;
+      const std::string label = threaded ? name + "/threads:" + std::to_string(n) : name;
+      benchmark::RegisterBenchmark(("cost_pipeline/" + label).c_str(),
+                                   [c, name, n](benchmark::State& st) {
+                                     run(st, c.ni, c.nj, c.np, c.f, name, n);
+                                   })
+          ->Unit(benchmark::kMillisecond)
+          ->UseRealTime();
+      if (threads == 1) break;
+    }
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

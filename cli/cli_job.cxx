@@ -194,7 +194,7 @@ cli_outcome run_image(const cli_frame& frame, const std::vector<point>& start, c
   vimt_image_2d_of<float> cost;
   vil_image_view<float> scratch;
   float lo = 0.0f, hi = 0.0f;
-  snake_cost_image(image, r.smooth_k(), cost.image(), scratch, lo, hi);
+  snake_cost_image(image, r.smooth_k(), cost.image(), scratch, lo, hi, opt.threads_per_job);
   scratch.clear();
 
   // What overlays and frames show.

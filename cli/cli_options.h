@@ -43,6 +43,8 @@ struct cli_options
   snake_overlay_style style;
   // Images run at once; 0 until parsed, then at least 1.
   unsigned jobs = 0;
+  // Threads for one image's cost: the jobs' share of the CPUs asked for.
+  unsigned threads_per_job = 1;
   // Bytes the jobs may hold at once; 0 until given (then what the machine
   // has available at start).
   std::size_t memory = 0;

@@ -165,6 +165,10 @@ int main(int argc, char** argv)
     rows[k] = result.measures;
     return r == cli_outcome::done;
   };
+  // Fewer images at once than jobs: each image's cost uses the idle jobs'
+  // threads.
+  const std::size_t at_once = opt.track ? 1 : std::min<std::size_t>(opt.jobs, frames.size());
+  if (at_once > 0) opt.threads_per_job = unsigned(opt.jobs / at_once);
   if (opt.track) {
     // One frame after another, each from the last one's final points.
     std::vector<point> from = start;

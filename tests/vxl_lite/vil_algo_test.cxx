@@ -559,6 +559,37 @@ TEST(VilSmoothGradientRms, LargeImageStreamsAndReusesItsImages)
   EXPECT_EQ(work.top_left_ptr(), work_mem);
 }
 
+// Column strips and row bands of 1, 2 and 3 workers (3 cut them unevenly)
+// give the one-worker bits on every instruction set: one block of rows and
+// several, a last block with rows below its whole groups, strips narrower
+// than a vector split, planar and interleaved colour.
+TEST(VilSmoothGradientRms, AnyThreadCountGivesTheSameBits)
+{
+  struct Case { unsigned ni, nj, np; bool interleaved; };
+  on_every_target([] {
+    for (Case c : {Case{2000, 200, 1, false}, Case{1000, 300, 1, false}, Case{301, 170, 3, true},
+                   Case{301, 170, 3, false}, Case{50, 1100, 2, true}, Case{300, 170, 4, true}}) {
+      vil_image_view<vxl_byte> im = random_bytes(c.ni, c.nj, c.np, c.ni + c.nj);
+      for (unsigned d = 0; d < 6; ++d)
+        vil_fill_disk(im, c.ni * (0.1 + 0.15 * d), c.nj * (0.8 - 0.12 * d), c.nj / 5.0, vxl_byte(250));
+      if (c.interleaved) im = interleaved_copy(im);
+      vil_image_view<float> one, many, grad_one, grad_many, work;
+      float lo1, hi1, lo, hi;
+      vil_smooth_gradient_rms(im, 0.8, one, work, lo1, hi1, 1);
+      vil_gradient_rms_3x3(im, grad_one, 1);
+      for (unsigned n : {2u, 3u}) {
+        SCOPED_TRACE(::testing::Message() << c.ni << 'x' << c.nj << 'x' << c.np << ", " << n << " threads");
+        vil_smooth_gradient_rms(im, 0.8, many, work, lo, hi, n);
+        EXPECT_TRUE(identical(one, many));
+        EXPECT_EQ(lo, lo1);
+        EXPECT_EQ(hi, hi1);
+        vil_gradient_rms_3x3(im, grad_many, n);
+        EXPECT_TRUE(identical(grad_one, grad_many));
+      }
+    }
+  });
+}
+
 // What a caller may hand it: no pixels, one image as both output and
 // scratch, an output that is a plane of an interleaved image, a negative k.
 TEST(VilSmoothGradientRms, EmptySharedAndStridedImages)

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <vector>
+#include <vil/algo/vil_thread_team.h>
 
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "vil/algo/vil_gradient_rms_3x3.cxx"
@@ -23,11 +24,12 @@ namespace HWY_NAMESPACE
 namespace hn = hwy::HWY_NAMESPACE;
 
 // One plane's part of an output row, from the plane's rows a, b, c (above,
-// at and below; unit step), at columns 1 .. ni-2: di^2 + dj^2, plus
-// sums_in[i] when given.  That goes to sums_out[i], or, when out is given,
-// out[i] gets the root mean square over nplanes2 responses,
-// sqrt(sum / 64 / nplanes2).  sums_in and sums_out may be the same.
-void PlaneRow(const vxl_byte* a, const vxl_byte* b, const vxl_byte* c, unsigned ni,
+// at and below; unit step) that start one column left of the first output:
+// for q = 0 .. n-1, di^2 + dj^2 at column q + 1 of a, b, c, plus sums_in[q]
+// when given.  That goes to sums_out[q], or, when out is given, out[q] gets
+// the root mean square over nplanes2 responses, sqrt(sum / 64 / nplanes2).
+// sums_in and sums_out may be the same.
+void PlaneRow(const vxl_byte* a, const vxl_byte* b, const vxl_byte* c, unsigned n,
               const int32_t* sums_in, int32_t* sums_out, float* out, float nplanes2)
 {
   const hn::ScalableTag<int32_t> d;
@@ -44,11 +46,11 @@ void PlaneRow(const vxl_byte* a, const vxl_byte* b, const vxl_byte* c, unsigned 
   auto load = [&](const vxl_byte* p) {
     return hn::BitCast(d, hn::PromoteTo(du, hn::LoadU(d8, p)));
   };
-  unsigned i = 1;
-  for (; i + N + 1 <= ni; i += N) {
-    const auto al = load(a + i - 1), am = load(a + i), ar = load(a + i + 1);
-    const auto bl = load(b + i - 1), br = load(b + i + 1);
-    const auto cl = load(c + i - 1), cm = load(c + i), cr = load(c + i + 1);
+  unsigned i = 0;
+  for (; i + N <= n; i += N) {
+    const auto al = load(a + i), am = load(a + i + 1), ar = load(a + i + 2);
+    const auto bl = load(b + i), br = load(b + i + 2);
+    const auto cl = load(c + i), cm = load(c + i + 1), cr = load(c + i + 2);
     const auto di = hn::Add(hn::Add(hn::Sub(ar, al), hn::Sub(cr, cl)),
                             hn::ShiftLeft<1>(hn::Sub(br, bl)));
     const auto dj = hn::Add(hn::Add(hn::Sub(cl, al), hn::Sub(cr, ar)),
@@ -63,11 +65,10 @@ void PlaneRow(const vxl_byte* a, const vxl_byte* b, const vxl_byte* c, unsigned 
     const auto m = pow2 ? hn::Mul(f, both) : hn::Div(hn::Mul(f, scale_v), np_v);
     hn::StoreU(hn::Sqrt(m), df, out + i);
   }
-  for (; i + 1 < ni; ++i) {
-    const int di = (int(a[i + 1]) - a[i - 1]) + 2 * (int(b[i + 1]) - b[i - 1]) +
-                   (int(c[i + 1]) - c[i - 1]);
-    const int dj = (int(c[i - 1]) - a[i - 1]) + 2 * (int(c[i]) - a[i]) +
-                   (int(c[i + 1]) - a[i + 1]);
+  for (; i < n; ++i) {
+    const int di = (int(a[i + 2]) - a[i]) + 2 * (int(b[i + 2]) - b[i]) + (int(c[i + 2]) - c[i]);
+    const int dj = (int(c[i]) - a[i]) + 2 * (int(c[i + 1]) - a[i + 1]) +
+                   (int(c[i + 2]) - a[i + 2]);
     const int32_t sum = di * di + dj * dj + (sums_in ? sums_in[i] : 0);
     if (out)
       out[i] = std::sqrt(float(sum) * scale / nplanes2);
@@ -111,15 +112,17 @@ namespace
 {
 // Rows of an image whose planes are not unit-step lines (interleaved
 // colour), copied out plane by plane into a ring of three rows, so that
-// each image row is copied once however many output rows use it.
+// each image row is copied once however many output rows use it.  Only the
+// columns [from, from + ni) of a row are kept.
 struct row_ring
 {
   std::vector<vxl_byte> lines;  // [slot][plane][i]
   long held[3] = {-1, -1, -1};  // image row in each slot
-  unsigned ni = 0, np = 0;
+  unsigned from = 0, ni = 0, np = 0;
 
-  void reset(unsigned ni_, unsigned np_)
+  void reset(unsigned from_, unsigned ni_, unsigned np_)
   {
+    from = from_;
     ni = ni_;
     np = np_;
     if (lines.size() < std::size_t(3) * np * ni) lines.resize(std::size_t(3) * np * ni);
@@ -130,7 +133,7 @@ struct row_ring
     const unsigned slot = j % 3;
     vxl_byte* base = lines.data() + std::size_t(slot) * np * ni;
     if (held[slot] != long(j)) {
-      const vxl_byte* s = src.top_left_ptr() + j * src.jstep();
+      const vxl_byte* s = src.top_left_ptr() + j * src.jstep() + from * src.istep();
       vxl_byte* lines_of[4];
       unsigned done = 0;
       if (np >= 2 && np <= 4 && src.istep() == std::ptrdiff_t(np) && src.planestep() == 1) {
@@ -148,32 +151,47 @@ struct row_ring
   }
 };
 
-// Work lines kept from call to call (the pipeline runs on every slider
-// move): one row of sums and, for interleaved planes, three row copies.
+// Work lines of the worker on this thread, kept from call to call (the
+// pipeline runs on every slider move): one row of sums and, for
+// interleaved planes, three row copies.
 thread_local std::vector<int32_t> sums;
 thread_local row_ring ring;
+
+// The columns whose responses are computed: all but the first and last.
+unsigned inner_begin(unsigned i0) { return std::max(i0, 1u); }
+unsigned inner_end(unsigned i1, unsigned ni) { return std::min(i1, ni - 1); }
 }  // namespace
 }  // namespace vil_gradient_rms_detail
 
-void vil_gradient_rms_detail::start_sweep(const vil_image_view<vxl_byte>& src)
+void vil_gradient_rms_detail::start_sweep(const vil_image_view<vxl_byte>& src, unsigned i0,
+                                          unsigned i1)
 {
-  if (sums.size() < src.ni()) sums.resize(src.ni());
-  if (src.istep() != 1) ring.reset(src.ni(), src.nplanes());
+  if (sums.size() < i1 - i0) sums.resize(i1 - i0);
+  if (src.istep() != 1 && src.ni() >= 3 && i0 < i1) {
+    // The columns either side of those computed are read too.
+    const unsigned from = inner_begin(i0) - 1, to = inner_end(i1, src.ni()) + 1;
+    ring.reset(from, to > from ? to - from : 0, src.nplanes());
+  }
 }
 
-void vil_gradient_rms_detail::row(const vil_image_view<vxl_byte>& src, unsigned j, float* d)
+void vil_gradient_rms_detail::row(const vil_image_view<vxl_byte>& src, unsigned j, unsigned i0,
+                                  unsigned i1, float* d)
 {
   const unsigned ni = src.ni(), nj = src.nj(), np = src.nplanes();
-  if (ni < 3 || nj < 3 || np == 0 || j == 0 || j + 1 == nj) {
-    std::fill(d, d + ni, 0.0f);
+  const unsigned lo = ni < 3 ? i1 : inner_begin(i0), hi = ni < 3 ? i1 : inner_end(i1, ni);
+  if (nj < 3 || np == 0 || j == 0 || j + 1 == nj || lo >= hi) {
+    std::fill(d, d + (i1 - i0), 0.0f);
     return;
   }
+  // The border columns are 0, like Sobel's.
+  if (i0 == 0) d[0] = 0.0f;
+  if (i1 == ni) d[ni - 1 - i0] = 0.0f;
   // The planes' sums gather in `sums`; the last plane's pass finishes them.
   int32_t* acc = sums.data();
   for (unsigned p = 0; p < np; ++p) {
     const vxl_byte *a, *b, *c;
     if (src.istep() == 1) {
-      b = src.top_left_ptr() + p * src.planestep() + j * src.jstep();
+      b = src.top_left_ptr() + p * src.planestep() + j * src.jstep() + (lo - 1);
       a = b - src.jstep();
       c = b + src.jstep();
     } else {
@@ -182,27 +200,33 @@ void vil_gradient_rms_detail::row(const vil_image_view<vxl_byte>& src, unsigned 
       c = ring.row(src, j + 1, p);
     }
     const bool last = p + 1 == np;
-    HWY_DYNAMIC_DISPATCH(PlaneRow)(
-        a, b, c, ni, p == 0 ? nullptr : acc, acc, last ? d : nullptr, float(2 * np));
+    HWY_DYNAMIC_DISPATCH(PlaneRow)(a, b, c, hi - lo, p == 0 ? nullptr : acc, acc,
+                                   last ? d + (lo - i0) : nullptr, float(2 * np));
   }
-  d[0] = d[ni - 1] = 0.0f;
 }
 
-void vil_gradient_rms_3x3(const vil_image_view<vxl_byte>& src, vil_image_view<float>& dest)
+void vil_gradient_rms_3x3(const vil_image_view<vxl_byte>& src, vil_image_view<float>& dest,
+                          unsigned n_threads)
 {
   const unsigned ni = src.ni(), nj = src.nj();
   dest.set_size(ni, nj, 1);
-  vil_gradient_rms_detail::start_sweep(src);
-  static thread_local std::vector<float> line;
-  if (dest.istep() != 1 && line.size() < ni) line.resize(ni);
-  for (unsigned j = 0; j < nj; ++j) {
-    float* d = dest.top_left_ptr() + j * dest.jstep();
-    if (dest.istep() == 1) {
-      vil_gradient_rms_detail::row(src, j, d);
-    } else {
-      vil_gradient_rms_detail::row(src, j, line.data());
-      for (unsigned i = 0; i < ni; ++i) d[i * dest.istep()] = line[i];
+  if (ni == 0 || nj == 0) return;
+  // Row bands, a worker for every 16K pixels at most.
+  vil_thread_team team(std::min<std::size_t>(n_threads, std::max<std::size_t>(1, std::size_t(ni) * nj >> 14)));
+  team.run([&](unsigned t) {
+    const unsigned n = team.size();
+    vil_gradient_rms_detail::start_sweep(src, 0, ni);
+    std::vector<float> line(dest.istep() == 1 ? 0 : ni);
+    for (unsigned j = vil_thread_team::part_begin(nj, n, t, 1);
+         j < vil_thread_team::part_begin(nj, n, t + 1, 1); ++j) {
+      float* d = dest.top_left_ptr() + j * dest.jstep();
+      if (dest.istep() == 1) {
+        vil_gradient_rms_detail::row(src, j, 0, ni, d);
+      } else {
+        vil_gradient_rms_detail::row(src, j, 0, ni, line.data());
+        for (unsigned i = 0; i < ni; ++i) d[i * dest.istep()] = line[i];
+      }
     }
-  }
+  });
 }
 #endif  // HWY_ONCE
