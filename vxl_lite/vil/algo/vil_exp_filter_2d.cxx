@@ -213,16 +213,17 @@ void RowBlock(float* const* rows, unsigned ni, double k, const float* const* ahe
   const unsigned nv = unsigned(ni / kN * kN);
   V a[kG];
   for (size_t g = 0; g < kG; ++g) a[g] = hn::Zero(d);
+  // Every group's columns are loaded first, then each column step runs the
+  // kG recursions one after the other, so that their latencies overlap.
   for (unsigned i = 0; i < nv; i += kN) {
     FetchAhead(ahead, 0, half, i);
-    for (size_t g = 0; g < kG; ++g) {
-      V x[kN];
-      LoadColumns(rows + g * kN, i, x);
-      for (size_t c = 0; c < kN; ++c) {
-        a[g] = hn::Add(hn::Mul(a[g], kk), x[c]);
+    V x[kG][kN];
+    for (size_t g = 0; g < kG; ++g) LoadColumns(rows + g * kN, i, x[g]);
+    for (size_t c = 0; c < kN; ++c)
+      for (size_t g = 0; g < kG; ++g) {
+        a[g] = hn::Add(hn::Mul(a[g], kk), x[g][c]);
         hn::StoreU(a[g], d, f + (i + c) * R + g * kN);
       }
-    }
   }
   double acc[R];
   for (size_t g = 0; g < kG; ++g) hn::StoreU(a[g], d, acc + g * kN);
@@ -232,16 +233,15 @@ void RowBlock(float* const* rows, unsigned ni, double k, const float* const* ahe
   for (unsigned i = nv; i > 0; i -= kN) {
     const unsigned s = i - unsigned(kN);
     FetchAhead(ahead, half, n_ahead, s);
-    for (size_t g = 0; g < kG; ++g) {
-      V x[kN];
-      LoadColumns(rows + g * kN, s, x);
-      for (size_t c = kN; c-- > 0;) {
+    V x[kG][kN];
+    for (size_t g = 0; g < kG; ++g) LoadColumns(rows + g * kN, s, x[g]);
+    for (size_t c = kN; c-- > 0;)
+      for (size_t g = 0; g < kG; ++g) {
         const V out = hn::Mul(nn, hn::Add(hn::LoadU(d, f + (s + c) * R + g * kN), a[g]));
-        a[g] = hn::Mul(kk, hn::Add(a[g], x[c]));
-        x[c] = out;
+        a[g] = hn::Mul(kk, hn::Add(a[g], x[g][c]));
+        x[g][c] = out;
       }
-      StoreColumns(x, rows + g * kN, s);
-    }
+    for (size_t g = 0; g < kG; ++g) StoreColumns(x[g], rows + g * kN, s);
   }
 }
 }  // namespace HWY_NAMESPACE
