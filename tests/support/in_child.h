@@ -5,6 +5,7 @@
 // check that changes the whole process (ending it, as a signal does) must
 // not change the test's own.
 #include <functional>
+#include <QThreadPool>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,6 +16,9 @@ const uid_t tessaly_test_nobody = 65534;
 // when the test runs as root (and as the test's own user otherwise).
 inline bool in_child(const std::function<bool()>& check, uid_t as = ::geteuid())
 {
+  // Qt keeps idle workers for large image conversions and strokes; a forked
+  // child has none of them and would wait for one for ever.  End them first.
+  QThreadPool::globalInstance()->waitForDone();
   const pid_t pid = ::fork();
   if (pid == 0) {
     if (::geteuid() == 0 && as != 0 && (::setgid(as) != 0 || ::setuid(as) != 0)) ::_exit(2);
