@@ -5,7 +5,10 @@
 // check that changes the whole process (ending it, as a signal does) must
 // not change the test's own.
 #include <functional>
+#if __has_include(<QThreadPool>)
 #include <QThreadPool>
+#define TESSALY_IN_CHILD_HAS_QT 1
+#endif
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,7 +21,9 @@ inline bool in_child(const std::function<bool()>& check, uid_t as = ::geteuid())
 {
   // Qt keeps idle workers for large image conversions and strokes; a forked
   // child has none of them and would wait for one for ever.  End them first.
+#ifdef TESSALY_IN_CHILD_HAS_QT
   QThreadPool::globalInstance()->waitForDone();
+#endif
   const pid_t pid = ::fork();
   if (pid == 0) {
     if (::geteuid() == 0 && as != 0 && (::setgid(as) != 0 || ::setuid(as) != 0)) ::_exit(2);
