@@ -914,8 +914,10 @@ void tessaly::set_image(const vimt_image_2d_of<vxl_byte>& image)
 
 void tessaly::compute_cost_image()
 {
-  // A run reads the cost's pixels, which are rewritten in place.
+  // A run reads the cost's pixels, which are rewritten in place, and the
+  // slider's computation works in work_image_.
   stop_run();
+  cost_worker_.cancel();
   // Into the memory of the current images, where the sizes fit.
   tessaly_cost c;
   c.cost = cost_image_.image();
@@ -950,10 +952,14 @@ void tessaly::take_cost(const tessaly_cost& c)
                          tr("Not enough memory to smooth the cost image; it stays as it was."));
     return;
   }
+  tessaly_cost old;
+  old.cost = cost_image_.image();
+  old.display = cost_display_.image();
   cost_image_.image() = c.cost;
   cost_display_.image() = c.display;
   max_cost_ = c.hi;
   if (show_cost_image_) fg_image_.set(cost_display_);
+  cost_worker_.recycle(std::move(old));
 }
 
 void tessaly::set_image_wt(int v)

@@ -253,6 +253,7 @@ class tessaly : public QWidget
   // cost_image_ stretched to 0..255 for display.
   vimt_image_2d_of<vxl_byte> cost_display_;
   // Between the two smoothing passes; keeps its memory from run to run.
+  // The slider's computations use it too, off the GUI thread.
   vil_image_view<float> work_image_;
   // Target distance between snake points and the length unit of the
   // internal energy, world units.
@@ -264,7 +265,7 @@ class tessaly : public QWidget
   double smooth_k_{snake_start_smooth_k};
   double pressure_{0.0};
   // Computes the slider's cost images; cost_computations_ counts the others.
-  tessaly_cost_worker cost_worker_;
+  tessaly_cost_worker cost_worker_{work_image_};
   int cost_computations_{0};
   // The wait of the load under way, if any: its cost image is part of it.
   tessaly_busy_wait* busy_{nullptr};

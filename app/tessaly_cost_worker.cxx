@@ -5,7 +5,10 @@
 #include <app/tessaly_snake.h>
 #include <vil/vil_convert.h>
 
-tessaly_cost_worker::tessaly_cost_worker(QObject* parent) : QObject(parent) {}
+tessaly_cost_worker::tessaly_cost_worker(vil_image_view<float>& scratch, QObject* parent)
+  : QObject(parent), scratch_(scratch)
+{
+}
 
 tessaly_cost_worker::~tessaly_cost_worker() { cancel(); }
 
@@ -29,6 +32,8 @@ void tessaly_cost_worker::request(const vil_image_view<vxl_byte>& image, double 
   waiting_k_ = smooth_k;
 }
 
+void tessaly_cost_worker::recycle(tessaly_cost&& old) { spare_ = std::move(old); }
+
 void tessaly_cost_worker::cancel()
 {
   waiting_ = false;
@@ -45,11 +50,13 @@ void tessaly_cost_worker::start(const vil_image_view<vxl_byte>& image, double sm
   running_ = true;
   ++computations_;
   const int job = ++job_;
-  thread_ = std::thread([this, image, smooth_k, job] {
-    tessaly_cost out;
+  tessaly_cost out;
+  if (spare_.cost.memory_chunk().use_count() == 1) out.cost = spare_.cost;
+  if (spare_.display.memory_chunk().use_count() == 1) out.display = spare_.display;
+  spare_ = tessaly_cost();
+  thread_ = std::thread([this, image, smooth_k, job, out]() mutable {
     try {
-      vil_image_view<float> scratch;
-      compute(image, smooth_k, out, scratch);
+      compute(image, smooth_k, out, scratch_);
     } catch (const std::bad_alloc&) {
       out = tessaly_cost();
       out.smooth_k = smooth_k;

@@ -23,7 +23,9 @@ class tessaly_cost_worker : public QObject
   Q_OBJECT
 
  public:
-  explicit tessaly_cost_worker(QObject* parent = nullptr);
+  // The computations work in scratch, which the caller may use for its
+  // own only after cancel().
+  explicit tessaly_cost_worker(vil_image_view<float>& scratch, QObject* parent = nullptr);
   // Waits for a computation under way and drops its result.
   ~tessaly_cost_worker() override;
 
@@ -39,6 +41,9 @@ class tessaly_cost_worker : public QObject
   // Drops the waiting request, waits for the one under way and drops its
   // result: the caller may then write the pixels or compute itself.
   void cancel();
+  // Memory of an old result for the next computation's, taken where
+  // nothing else holds it: fresh memory costs a page clearing a pass.
+  void recycle(tessaly_cost&& old);
   // A computation runs or waits.
   bool busy() const { return running_ || waiting_; }
   // Computations started so far.
@@ -53,6 +58,8 @@ class tessaly_cost_worker : public QObject
   // Queued from the thread; job names the computation that ended.
   void finished(int job);
 
+  vil_image_view<float>& scratch_;
+  tessaly_cost spare_;
   std::thread thread_;
   // Written by the thread, read after joining it.
   tessaly_cost result_;

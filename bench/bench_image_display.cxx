@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QPainter>
 #include <QPixmap>
+#include <QSlider>
 #include <QWheelEvent>
 #include <benchmark/benchmark.h>
 
@@ -121,7 +122,27 @@ void BM_SmoothingSlider(benchmark::State& state)
     v = (v + 37) % 101;
   }
 }
-BENCHMARK(BM_SmoothingSlider)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SmoothingSlider)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+
+// A move of the slider itself, from the move until the window shows the
+// new cost image: the computation off the GUI thread and its taking over.
+void BM_SmoothingSliderMove(benchmark::State& state)
+{
+  tessaly win(nullptr, nullptr);
+  win.resize(view_w, view_h + 120);
+  win.q_viewer()->resize(view_w, view_h);
+  win.q_viewer()->displaySize(view_w, view_h);
+  win.set_image(big_image(3));
+  win.set_show_cost_image(true);
+  QSlider* slider = win.findChild<QSlider*>("smooth_k_slider");
+  int v = 0;
+  for (auto _ : state) {
+    slider->setValue(v);
+    while (win.cost_image_lags()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    v = (v + 37) % 101;
+  }
+}
+BENCHMARK(BM_SmoothingSliderMove)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 }  // namespace
 
 int main(int argc, char** argv)
