@@ -106,16 +106,22 @@ void BM_WheelStep(benchmark::State& state)
 }
 BENCHMARK(BM_WheelStep)->Unit(benchmark::kMillisecond);
 
-// One step of the smoothing slider on the big colour image while the cost
-// image is shown: the cost pipeline and the display rebuild.
-void BM_SmoothingSlider(benchmark::State& state)
+// The window at the benchmark's size, showing the big colour image's cost.
+void show_big_cost_image(tessaly& win)
 {
-  tessaly win(nullptr, nullptr);
   win.resize(view_w, view_h + 120);
   win.q_viewer()->resize(view_w, view_h);
   win.q_viewer()->displaySize(view_w, view_h);
   win.set_image(big_image(3));
   win.set_show_cost_image(true);
+}
+
+// One step of the smoothing slider on the big colour image while the cost
+// image is shown: the cost pipeline and the display rebuild.
+void BM_SmoothingSlider(benchmark::State& state)
+{
+  tessaly win(nullptr, nullptr);
+  show_big_cost_image(win);
   int v = 0;
   for (auto _ : state) {
     win.set_smooth_k(v);
@@ -129,11 +135,7 @@ BENCHMARK(BM_SmoothingSlider)->Unit(benchmark::kMillisecond)->MeasureProcessCPUT
 void BM_SmoothingSliderMove(benchmark::State& state)
 {
   tessaly win(nullptr, nullptr);
-  win.resize(view_w, view_h + 120);
-  win.q_viewer()->resize(view_w, view_h);
-  win.q_viewer()->displaySize(view_w, view_h);
-  win.set_image(big_image(3));
-  win.set_show_cost_image(true);
+  show_big_cost_image(win);
   QSlider* slider = win.findChild<QSlider*>("smooth_k_slider");
   int v = 0;
   for (auto _ : state) {
