@@ -3,6 +3,7 @@
 #include <new>
 #include <utility>
 #include <app/tessaly_snake.h>
+#include <vil/algo/vil_thread_team.h>
 #include <vil/vil_convert.h>
 
 tessaly_cost_worker::tessaly_cost_worker(vil_image_view<float>& scratch, QObject* parent)
@@ -17,8 +18,9 @@ void tessaly_cost_worker::compute(const vil_image_view<vxl_byte>& image, double 
 {
   float lo = 0.0f;
   out.smooth_k = smooth_k;
-  snake_cost_image(image, smooth_k, out.cost, scratch, lo, out.hi);
-  vil_convert_stretch_range_known(out.cost, lo, out.hi, out.display);
+  const unsigned n_threads = vil_thread_team::available();
+  snake_cost_image(image, smooth_k, out.cost, scratch, lo, out.hi, n_threads);
+  vil_convert_stretch_range_known(out.cost, lo, out.hi, out.display, n_threads);
 }
 
 void tessaly_cost_worker::request(const vil_image_view<vxl_byte>& image, double smooth_k)

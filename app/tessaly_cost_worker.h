@@ -29,8 +29,9 @@ class tessaly_cost_worker : public QObject
   // Waits for a computation under way and drops its result.
   ~tessaly_cost_worker() override;
 
-  // The cost pipeline of image at smooth_k into out, reusing scratch and
-  // out's memory where the sizes fit.  Throws std::bad_alloc.
+  // The cost pipeline of image at smooth_k and its stretch into out, on
+  // every CPU, reusing scratch and out's memory where the sizes fit.
+  // Throws std::bad_alloc.
   static void compute(const vil_image_view<vxl_byte>& image, double smooth_k, tessaly_cost& out,
                       vil_image_view<float>& scratch);
 

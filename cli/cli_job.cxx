@@ -201,7 +201,7 @@ cli_outcome run_image(const cli_frame& frame, const std::vector<point>& start, c
   vil_image_view<vxl_byte> shown = image;
   if (opt.cost) {
     shown = vil_image_view<vxl_byte>();
-    vil_convert_stretch_range_known(cost.image(), lo, hi, shown);
+    vil_convert_stretch_range_known(cost.image(), lo, hi, shown, opt.threads_per_job);
   }
 
   bool ok = true;

@@ -560,9 +560,10 @@ TEST(VilSmoothGradientRms, LargeImageStreamsAndReusesItsImages)
 }
 
 // Column strips and row bands of 1, 2 and 3 workers (3 cut them unevenly)
-// give the one-worker bits on every instruction set: one block of rows and
-// several, a last block with rows below its whole groups, strips narrower
-// than a vector split, planar and interleaved colour.
+// give the one-worker bits on every instruction set, for the cost and for
+// stretches to bytes: one block of rows and several, a last block with rows
+// below its whole groups, strips narrower than a vector split, planar and
+// interleaved colour.
 TEST(VilSmoothGradientRms, AnyThreadCountGivesTheSameBits)
 {
   struct Case { unsigned ni, nj, np; bool interleaved; };
@@ -577,6 +578,10 @@ TEST(VilSmoothGradientRms, AnyThreadCountGivesTheSameBits)
       float lo1, hi1, lo, hi;
       vil_smooth_gradient_rms(im, 0.8, one, work, lo1, hi1, 1);
       vil_gradient_rms_3x3(im, grad_one, 1);
+      // The float rows' vector code, and every plane's rows one after another.
+      vil_image_view<vxl_byte> shown_one, shown_many, planes_one, planes_many;
+      vil_convert_stretch_range_known(grad_one, 2.0f, 300.0f, shown_one, 1);
+      vil_convert_stretch_range_known(im, vxl_byte(10), vxl_byte(200), planes_one, 1);
       for (unsigned n : {2u, 3u}) {
         SCOPED_TRACE(::testing::Message() << c.ni << 'x' << c.nj << 'x' << c.np << ", " << n << " threads");
         vil_smooth_gradient_rms(im, 0.8, many, work, lo, hi, n);
@@ -585,6 +590,10 @@ TEST(VilSmoothGradientRms, AnyThreadCountGivesTheSameBits)
         EXPECT_EQ(hi, hi1);
         vil_gradient_rms_3x3(im, grad_many, n);
         EXPECT_TRUE(identical(grad_one, grad_many));
+        vil_convert_stretch_range_known(grad_one, 2.0f, 300.0f, shown_many, n);
+        EXPECT_TRUE(identical(shown_one, shown_many));
+        vil_convert_stretch_range_known(im, vxl_byte(10), vxl_byte(200), planes_many, n);
+        EXPECT_TRUE(identical(planes_one, planes_many));
       }
     }
   });

@@ -1,5 +1,8 @@
 #include <vil/vil_convert.h>
 
+#include <algorithm>
+#include <vil/algo/vil_thread_team.h>
+
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "vil/vil_convert.cxx"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
@@ -40,6 +43,18 @@ HWY_AFTER_NAMESPACE();
 namespace vil_convert_detail
 {
 HWY_EXPORT(StretchRow);
+}
+
+void vil_convert_detail::in_row_bands(unsigned n_rows, std::size_t n_pixels, unsigned n_threads,
+                                      const std::function<void(unsigned, unsigned)>& rows)
+{
+  // Bands of 16384 pixels at least, as the gradient's: a small image's
+  // stretch takes less time than starting a thread.
+  vil_thread_team team(unsigned(std::min<std::size_t>({n_threads, n_rows, n_pixels >> 14})));
+  team.run([&](unsigned t) {
+    const unsigned n = team.size();
+    rows(vil_thread_team::part_begin(n_rows, n, t, 1), vil_thread_team::part_begin(n_rows, n, t + 1, 1));
+  });
 }
 
 unsigned vil_convert_detail::stretch_row_fast(const float* s, vxl_byte* d, unsigned n, double a,
