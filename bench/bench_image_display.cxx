@@ -10,6 +10,8 @@
 #include <app/tessaly.h>
 #include <qvwr/qvwr_fg_image.h>
 #include <qvwr/qvwr_viewer.h>
+#include <vil/algo/vil_thread_team.h>
+#include <vil/vil_convert.h>
 #include <vil/vil_load_support.h>
 
 namespace
@@ -106,6 +108,20 @@ void BM_WheelStep(benchmark::State& state)
 }
 BENCHMARK(BM_WheelStep)->Unit(benchmark::kMillisecond);
 
+// The 12 MP cost image's stretch to the display's bytes, on 1 thread and
+// on every CPU, as the slider's computation ends.
+void BM_StretchCost(benchmark::State& state)
+{
+  vil_image_view<float> cost(big_ni, big_nj);
+  for (unsigned j = 0; j < big_nj; ++j)
+    for (unsigned i = 0; i < big_ni; ++i) cost(i, j) = float((i * 7 + j * 3) % 1000);
+  vil_image_view<vxl_byte> shown;
+  const unsigned n = state.range(0) ? unsigned(state.range(0)) : vil_thread_team::available();
+  for (auto _ : state) vil_convert_stretch_range_known(cost, 0.0f, 999.0f, shown, n);
+  state.counters["threads"] = n;
+}
+BENCHMARK(BM_StretchCost)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // The window at the benchmark's size, showing the big colour image's cost.
 void show_big_cost_image(tessaly& win)
 {
@@ -130,17 +146,37 @@ void BM_SmoothingSlider(benchmark::State& state)
 }
 BENCHMARK(BM_SmoothingSlider)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
-// A move of the slider itself, from the move until the window shows the
-// new cost image: the computation off the GUI thread and its taking over.
+// Notes a paint of the viewer once the window has taken the new cost image.
+struct paint_watch : QObject
+{
+  const tessaly& win;
+  bool painted = false;
+  explicit paint_watch(const tessaly& w) : win(w) {}
+  bool eventFilter(QObject*, QEvent* e) override
+  {
+    if (e->type() == QEvent::Paint && !win.cost_image_lags()) painted = true;
+    return false;
+  }
+};
+
+// A move of the slider itself on the shown window, from the move until the
+// window has repainted the new cost image: the computation off the GUI
+// thread, its taking over and the paint.
 void BM_SmoothingSliderMove(benchmark::State& state)
 {
   tessaly win(nullptr, nullptr);
   show_big_cost_image(win);
+  win.show();
+  paint_watch watch(win);
+  win.q_viewer()->installEventFilter(&watch);
   QSlider* slider = win.findChild<QSlider*>("smooth_k_slider");
+  for (int k = 0; k < 10; ++k) QCoreApplication::processEvents();
   int v = 0;
   for (auto _ : state) {
     slider->setValue(v);
-    while (win.cost_image_lags()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    watch.painted = false;
+    // The paint event ends inside the call that saw it begin.
+    while (!watch.painted) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     v = (v + 37) % 101;
   }
 }
