@@ -4,12 +4,13 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <string>
 #include <vector>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <app/snake_measures.h>
 #include <gtest/gtest.h>
 #include "support/tessaly_snake_cli.h"
+#include <vil/vil_bilin_interp.h>
 #include <vil/vil_image_view.h>
 #include <vil/vil_load.h>
 
@@ -18,87 +19,41 @@ namespace
 using point = vgl_point_2d<double>;
 
 const char* const coins_png = "/usr/lib/python3/dist-packages/skimage/data/coins.png";
-// The coin near (270, 118), radius about 24, and the square it is measured in.
-const int cx = 270, cy = 118, half = 45;
+// The coin near (270, 118), radius about 24.
+const int cx = 270, cy = 118;
 
-// The coin's rim: the grey halfway between its face and the ground around
-// it, where it crosses between neighbouring pixel centres, on the outline of
-// the brighter region around the centre with its holes filled.
-struct coin_rim
+// The coin's rim: where the grey first reaches halfway between its face's
+// and the ground's, along rays from the ground ring in towards the centre
+// (so that dark marks on the face do not count).
+std::vector<point> measure_rim(const vil_image_view<vxl_byte>& im)
 {
-  std::vector<point> at;
-  double area = 0;  // pixels inside
-};
-
-coin_rim measure_rim(const vil_image_view<vxl_byte>& im)
-{
-  const int n = 2 * half + 1;
-  auto grey = [&](int i, int j) { return double(im(unsigned(cx - half + i), unsigned(cy - half + j))); };
   std::vector<double> face, ground;
-  for (int j = 0; j < n; ++j)
-    for (int i = 0; i < n; ++i) {
-      const double r = std::hypot(i - half, j - half);
-      if (r < 12) face.push_back(grey(i, j));
-      if (r > 36 && r < 44) ground.push_back(grey(i, j));
+  for (int j = -44; j <= 44; ++j)
+    for (int i = -44; i <= 44; ++i) {
+      const double r = std::hypot(i, j), grey = im(unsigned(cx + i), unsigned(cy + j));
+      if (r < 12) face.push_back(grey);
+      if (r > 36 && r < 44) ground.push_back(grey);
     }
   auto median = [](std::vector<double>& v) {
     std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
     return v[v.size() / 2];
   };
   const double t = (median(face) + median(ground)) / 2;
-
-  // Flood fills over a mask of n x n: from seed over the cells `over` allows.
-  auto fill = [n](std::vector<char>& mask, std::vector<int> stack, auto over) {
-    while (!stack.empty()) {
-      const int c = stack.back();
-      stack.pop_back();
-      if (mask[c] || !over(c)) continue;
-      mask[c] = 1;
-      const int i = c % n, j = c / n;
-      if (i > 0) stack.push_back(c - 1);
-      if (i < n - 1) stack.push_back(c + 1);
-      if (j > 0) stack.push_back(c - n);
-      if (j < n - 1) stack.push_back(c + n);
-    }
-  };
-  std::vector<char> bright(n * n, 0), outside(n * n, 0);
-  fill(bright, {half * n + half}, [&](int c) { return grey(c % n, c / n) > t; });
-  std::vector<int> border;
-  for (int k = 0; k < n; ++k) border.insert(border.end(), {k, (n - 1) * n + k, k * n, k * n + n - 1});
-  fill(outside, border, [&](int c) { return !bright[c]; });
-
-  coin_rim rim;
-  for (int j = 0; j < n; ++j)
-    for (int i = 0; i < n; ++i) {
-      if (outside[j * n + i]) continue;
-      rim.area += 1;
-      for (const auto& [di, dj] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
-        const int i2 = i + di, j2 = j + dj;
-        if (i2 < 0 || j2 < 0 || i2 >= n || j2 >= n || !outside[j2 * n + i2]) continue;
-        const double a = grey(i, j), b = grey(i2, j2);
-        const double f = a != b ? std::clamp((a - t) / (a - b), 0.0, 1.0) : 0.5;
-        rim.at.emplace_back(cx - half + i + f * di, cy - half + j + f * dj);
-      }
-    }
+  std::vector<point> rim;
+  for (int k = 0; k < 720; ++k) {
+    const double c = std::cos(k * M_PI / 360), s = std::sin(k * M_PI / 360);
+    double r = 36;
+    while (r > 0 && vil_bilin_interp_safe(im, cx + r * c, cy + r * s) < t) r -= 0.02;
+    rim.emplace_back(cx + r * c, cy + r * s);
+  }
   return rim;
 }
 
-double off_rim(const coin_rim& rim, const point& p)
+double off_rim(const std::vector<point>& rim, const point& p)
 {
   double d = std::numeric_limits<double>::infinity();
-  for (const point& q : rim.at) d = std::min(d, (p - q).length());
+  for (const point& q : rim) d = std::min(d, (p - q).length());
   return d;
-}
-
-double area(const std::vector<point>& pts)
-{
-  double twice = 0;
-  for (std::size_t k = 0; k < pts.size(); ++k) {
-    const point& a = pts[k];
-    const point& b = pts[(k + 1) % pts.size()];
-    twice += a.x() * b.y() - b.x() * a.y();
-  }
-  return std::fabs(twice) / 2;
 }
 
 QString circle(double r)
@@ -113,9 +68,10 @@ TEST(TessalyPressure, CoinFromOutsideShrinkingAndFromInsideGrowingEndsOnItsRim)
 {
   const vil_image_view<vxl_byte> coins = vil_load(coins_png);
   if (coins.size() == 0) GTEST_SKIP() << coins_png << " not found (Debian's python3-skimage has it)";
-  const coin_rim rim = measure_rim(coins);
-  ASSERT_GT(rim.area, M_PI * 21 * 21);
-  ASSERT_LT(rim.area, M_PI * 27 * 27);
+  const std::vector<point> rim = measure_rim(coins);
+  const double rim_area = measure_snake(rim).area;
+  ASSERT_GT(rim_area, M_PI * 21 * 21);
+  ASSERT_LT(rim_area, M_PI * 27 * 27);
 
   QTemporaryDir dir;
   const struct
@@ -145,6 +101,6 @@ TEST(TessalyPressure, CoinFromOutsideShrinkingAndFromInsideGrowingEndsOnItsRim)
     ASSERT_GE(pts.size(), 20u);
     for (const point& p : pts) EXPECT_LE(off_rim(rim, p), 2.5) << p;
     // All the way round, not on part of the rim.
-    EXPECT_NEAR(area(pts), rim.area, 0.1 * rim.area);
+    EXPECT_NEAR(measure_snake(pts).area, rim_area, 0.1 * rim_area);
   }
 }
