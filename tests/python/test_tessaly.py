@@ -31,11 +31,6 @@ def start_image(tmp_path_factory):
     return path
 
 
-def write_ppm(path, rgb):
-    path.write_bytes(b"P6 %d %d 255\n" % (rgb.shape[1], rgb.shape[0]) + rgb.tobytes())
-    return path
-
-
 @pytest.mark.parametrize("cli_args, kwargs", [
     ([], {}),
     (["--weight", "70", "--smooth", "30", "--spacing", "4", "--max-segments", "40", "--passes", "3", "--steps", "7"],
@@ -47,42 +42,32 @@ def test_bit_for_bit_with_tessaly_snake(start_image, tmp_path, cli_args, kwargs)
     grey = tessaly.load(start_image)
     # A colour image: the start image in three different planes.
     rgb = np.stack([grey, grey[::-1], 255 - grey.T], axis=2)
-    colour = write_ppm(tmp_path / "colour.ppm", rgb)
+    colour = tmp_path / "colour.ppm"
+    colour.write_bytes(b"P6 %d %d 255\n" % (rgb.shape[1], rgb.shape[0]) + rgb.tobytes())
     assert np.array_equal(tessaly.load(colour), rgb)
     for path, image in ((start_image, grey), (colour, rgb)):
         assert np.array_equal(tessaly.snake(image, START, **kwargs), cli_snake(path, cli_args))
 
 
-def views(image):
-    """The same pixels in other layouts, each with its contiguous copy."""
-    record = np.zeros(image.shape[:2], dtype=[("a", "u1"), ("c", "f4")])  # 5-byte strides
-    for v in (np.asfortranarray(image), image[::2, ::-1], image[::-1, 1::3], image.T.copy().T,
-              image.transpose(1, 0, *range(2, image.ndim))[::-1]):
-        yield v
-    if image.ndim == 3:
-        yield image[..., ::-1]
-        yield np.moveaxis(np.ascontiguousarray(np.moveaxis(image, 2, 0)), 0, 2)  # planes apart
-    yield record  # only its float field is used, as a cost image
-
-
 def test_views_read_as_their_contiguous_copies(start_image):
     grey = tessaly.load(start_image)
     for image in (grey, np.stack([grey, grey.T, grey[::-1]], axis=2)):
-        for v in views(image):
-            if v.dtype.names:
-                v["c"] = tessaly.cost_image(image[..., 0] if image.ndim == 3 else image)
-                cost = v["c"]
-                assert np.array_equal(tessaly.snake_on_cost(cost, START), tessaly.snake_on_cost(cost.copy(), START))
-                continue
+        views = [np.asfortranarray(image), image[::2, ::-1], image[::-1, 1::3], image.T.copy().T,
+                 image.transpose(1, 0, *range(2, image.ndim))[::-1]]
+        if image.ndim == 3:
+            views += [image[..., ::-1], np.moveaxis(np.ascontiguousarray(np.moveaxis(image, 2, 0)), 0, 2)]
+        for v in views:
             v.flags.writeable = False
             c = np.ascontiguousarray(v)
             assert np.array_equal(tessaly.cost_image(v), tessaly.cost_image(c))
             assert np.array_equal(tessaly.snake(v, START, smooth=20), tessaly.snake(c, START, smooth=20))
-            cost = tessaly.cost_image(c)
-            assert np.array_equal(tessaly.snake_on_cost(np.asfortranarray(cost), START),
-                                  tessaly.snake_on_cost(cost, START))
-        assert np.array_equal(tessaly.snake_on_cost(tessaly.cost_image(image, 40), START, weight=60),
-                              tessaly.snake(image, START, smooth=40, weight=60))
+        # Cost images in other layouts: Fortran order, and a record's field of 5-byte strides.
+        cost = tessaly.cost_image(image, 40)
+        record = np.zeros(cost.shape, dtype=[("a", "u1"), ("c", "f4")])
+        record["c"] = cost
+        for v in (cost, np.asfortranarray(cost), record["c"]):
+            assert np.array_equal(tessaly.snake_on_cost(v, START, weight=60),
+                                  tessaly.snake(image, START, smooth=40, weight=60))
 
 
 def test_callback_sees_every_step_and_can_stop(start_image):
@@ -123,7 +108,8 @@ def test_two_threads_run_two_images_at_once(start_image):
     images = [tessaly.load(start_image), np.ascontiguousarray(tessaly.load(start_image)[::-1])]
     alone = [tessaly.snake(im, START) for im in images]
     # Each run waits at its first step for the other's: they can only both
-    # get there if neither holds the other up until it ends.
+    # get there if neither holds the other up until it ends (a broken
+    # barrier raises in the callback, and that run gives no result).
     meet = threading.Barrier(2, timeout=60)
     order, results = [], [None, None]
 
@@ -140,20 +126,17 @@ def test_two_threads_run_two_images_at_once(start_image):
     for t in threads:
         t.join(120)
     assert all(np.array_equal(r, a) for r, a in zip(results, alone))
-    assert len(order) == 200
-    # Each run had begun before the other ended.
-    assert order.index(0) < len(order) - 1 - order[::-1].index(1)
-    assert order.index(1) < len(order) - 1 - order[::-1].index(0)
+    assert sorted(order) == [0] * 100 + [1] * 100
 
 
-def bad_calls(tmp_path):
+def test_bad_input_raises(tmp_path):
     grey = np.zeros((20, 30), np.uint8)
     sixteen = tmp_path / "deep.pgm"
     sixteen.write_bytes(b"P5 2 2 65535\n" + bytes(8))
     text = tmp_path / "notes.txt"
     text.write_text("no picture here\n")
     pts = [[5, 5], [20, 5], [10, 15]]
-    return [
+    bad_calls = [
         (OSError, "missing.png", lambda: tessaly.load(tmp_path / "missing.png")),
         (OSError, "16-bit", lambda: tessaly.load(sixteen)),
         (OSError, "notes.txt", lambda: tessaly.load(text)),
@@ -191,10 +174,7 @@ def bad_calls(tmp_path):
         (ValueError, "3 dimensions", lambda: tessaly.snake_on_cost(np.zeros((4, 4, 1), np.float32), pts)),
         (ValueError, "not finite", lambda: tessaly.snake_on_cost(np.full((20, 30), np.nan, np.float32), pts)),
     ]
-
-
-def test_bad_input_raises(tmp_path):
-    for kind, words, call in bad_calls(tmp_path):
+    for kind, words, call in bad_calls:
         with pytest.raises(kind) as raised:
             call()
         assert words in str(raised.value), (kind, words)
