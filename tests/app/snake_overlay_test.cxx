@@ -10,23 +10,22 @@ namespace
 {
 typedef vgl_point_2d<double> point;
 
-bool is(const vil_image_view<vxl_byte>& pic, int i, int j, vxl_byte r, vxl_byte g, vxl_byte b)
+// A pixel's colour as 0xRRGGBB.
+int rgb(const vil_image_view<vxl_byte>& pic, int i, int j)
 {
-  return pic(unsigned(i), unsigned(j), 0) == r && pic(unsigned(i), unsigned(j), 1) == g && pic(unsigned(i), unsigned(j), 2) == b;
+  return pic(unsigned(i), unsigned(j), 0) << 16 | pic(unsigned(i), unsigned(j), 1) << 8 | pic(unsigned(i), unsigned(j), 2);
 }
-bool red(const vil_image_view<vxl_byte>& pic, int i, int j) { return is(pic, i, j, 255, 0, 0); }
-bool green(const vil_image_view<vxl_byte>& pic, int i, int j) { return is(pic, i, j, 0, 255, 0); }
+const int red = 0xff0000, green = 0x00ff00;
 
 // Image point p's picture pixel at the zoom (the middle of its pixel's block),
 // or one next to it, is drawn in colour c (the line's pixels may lie a
 // pixel off the exact point).
-bool near(const vil_image_view<vxl_byte>& pic, const point& p, int zoom,
-          bool (*c)(const vil_image_view<vxl_byte>&, int, int))
+bool near(const vil_image_view<vxl_byte>& pic, const point& p, int zoom, int c)
 {
   const int i = int(std::lround(zoom * p.x() + (zoom - 1) / 2.0)), j = int(std::lround(zoom * p.y() + (zoom - 1) / 2.0));
   for (int dj = -1; dj <= 1; ++dj)
     for (int di = -1; di <= 1; ++di)
-      if (c(pic, i + di, j + dj)) return true;
+      if (rgb(pic, i + di, j + dj) == c) return true;
   return false;
 }
 
@@ -36,7 +35,7 @@ std::vector<std::pair<int, int>> green_from(const vil_image_view<vxl_byte>& pic,
   std::vector<std::pair<int, int>> at;
   for (int j = 0; j < int(pic.nj()); ++j)
     for (int i = 0; i < int(pic.ni()); ++i)
-      if (green(pic, i, j)) at.emplace_back(i - i0, j - j0);
+      if (rgb(pic, i, j) == green) at.emplace_back(i - i0, j - j0);
   return at;
 }
 
@@ -70,7 +69,7 @@ TEST(SnakeOverlay, ZoomEnlargesEachPixelIntoABlockAndCentresThePointsInTheirs)
     ASSERT_TRUE(pic.ni() == 9u * zoom && pic.nj() == 6u * zoom);
     for (unsigned j = 0; j < pic.nj(); ++j)
       for (unsigned i = 0; i < pic.ni(); ++i)
-        ASSERT_TRUE(is(pic, int(i), int(j), im(i / zoom, j / zoom, 0), im(i / zoom, j / zoom, 1), im(i / zoom, j / zoom, 2))) << i << ',' << j;
+        ASSERT_EQ(rgb(pic, int(i), int(j)), rgb(im, int(i) / zoom, int(j) / zoom)) << i << ',' << j;
     // A point on pixel (4, 2): the same mark, in the middle of the pixel's block.
     const int mid = (zoom - 1) / 2 + (zoom % 2 == 0);  // halves round up
     EXPECT_EQ(green_from(snake_overlay(im, dot, points), 4 * zoom + mid, 2 * zoom + mid), mark);
@@ -122,8 +121,8 @@ TEST(SnakeOverlay, AThickLineIsItsWidthAcrossAndThePointsStayWiderThanIt)
     const vil_image_view<vxl_byte> pic = snake_overlay(im, pts, style);
     int across = 0, mark = 0;
     for (int j = 15; j < 40; ++j) {
-      across += red(pic, 30, j);
-      mark += green(pic, 10, j);
+      across += rgb(pic, 30, j) == red;
+      mark += rgb(pic, 10, j) == green;
     }
     EXPECT_EQ(across, width);
     EXPECT_GT(mark, width);

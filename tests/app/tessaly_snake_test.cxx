@@ -4,7 +4,6 @@
 #include <cfenv>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <random>
 #include <vector>
@@ -43,16 +42,12 @@ vimt_image_2d_of<float> start_image_cost(float& max_cost)
   return cost;
 }
 
-// FNV-1a over the bits of every coordinate: equal only for equal points.
+// FNV-1a over the bytes of every coordinate: equal only for equal points.
 std::uint64_t points_hash(const pts_t& pts)
 {
   std::uint64_t h = 14695981039346656037ull;
-  for (const pt& p : pts)
-    for (double v : {p.x(), p.y()}) {
-      std::uint64_t bits;
-      std::memcpy(&bits, &v, sizeof bits);
-      for (int b = 0; b < 64; b += 8) h = (h ^ ((bits >> b) & 0xff)) * 1099511628211ull;
-    }
+  const auto* bytes = reinterpret_cast<const unsigned char*>(pts.data());
+  for (std::size_t k = 0; k < pts.size() * sizeof(pt); ++k) h = (h ^ bytes[k]) * 1099511628211ull;
   return h;
 }
 

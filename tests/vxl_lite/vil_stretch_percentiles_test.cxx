@@ -13,6 +13,7 @@ namespace
 {
 struct stretch_case
 {
+  void (*check)(const stretch_case&);  // check<T>, for the pixel type T
   const char* name;
   unsigned ni, nj, np;
   bool interleaved;
@@ -87,29 +88,19 @@ TEST(VilStretchPercentiles, ValuesAreThoseOfTheSortedFiniteSamples)
   const double big = std::numeric_limits<double>::max();
   const float fbig = std::numeric_limits<float>::max();
   const stretch_case rows[] = {
-      {"16-bit grey", 300, 200, 1, false, 0.001, 0.999, 0, 65535, 0},
-      {"16-bit colour, interleaved, ties", 50, 40, 3, true, 0.001, 0.999, 100, 110, 0},
-      {"signed 16-bit", 64, 33, 1, false, 0.01, 0.99, -32768, 32767, 0},
-      {"32-bit unsigned", 80, 61, 2, true, 0.001, 0.999, 0, 4294967295.0, 0},
-      {"32-bit signed", 17, 300, 1, false, 0.25, 0.75, -2147483648.0, 2147483647.0, 0},
-      {"float with NaN and infinities", 100, 100, 1, false, 0.001, 0.999, -3.5, 7.25, 40},
-      {"float over its whole range", 40, 40, 4, true, 0.0, 1.0, -fbig, fbig, 3},
-      {"double with NaN and infinities", 99, 101, 1, false, 0.001, 0.999, -1e-3, 1e-3, 25},
-      {"double over its whole range", 31, 29, 3, false, 0.1, 0.9, -big, big, 5},
-      {"one pixel", 1, 1, 1, false, 0.001, 0.999, 5, 5, 0},
-      {"signed bytes, one fraction", 20, 20, 1, false, 0.5, 0.5, -128, 127, 0},
+      {check<vxl_uint_16>, "16-bit grey", 300, 200, 1, false, 0.001, 0.999, 0, 65535, 0},
+      {check<vxl_uint_16>, "16-bit colour, interleaved, ties", 50, 40, 3, true, 0.001, 0.999, 100, 110, 0},
+      {check<vxl_int_16>, "signed 16-bit", 64, 33, 1, false, 0.01, 0.99, -32768, 32767, 0},
+      {check<vxl_uint_32>, "32-bit unsigned", 80, 61, 2, true, 0.001, 0.999, 0, 4294967295.0, 0},
+      {check<vxl_int_32>, "32-bit signed", 17, 300, 1, false, 0.25, 0.75, -2147483648.0, 2147483647.0, 0},
+      {check<float>, "float with NaN and infinities", 100, 100, 1, false, 0.001, 0.999, -3.5, 7.25, 40},
+      {check<float>, "float over its whole range", 40, 40, 4, true, 0.0, 1.0, -fbig, fbig, 3},
+      {check<double>, "double with NaN and infinities", 99, 101, 1, false, 0.001, 0.999, -1e-3, 1e-3, 25},
+      {check<double>, "double over its whole range", 31, 29, 3, false, 0.1, 0.9, -big, big, 5},
+      {check<double>, "one pixel", 1, 1, 1, false, 0.001, 0.999, 5, 5, 0},
+      {check<vxl_sbyte>, "signed bytes, one fraction", 20, 20, 1, false, 0.5, 0.5, -128, 127, 0},
   };
-  check<vxl_uint_16>(rows[0]);
-  check<vxl_uint_16>(rows[1]);
-  check<vxl_int_16>(rows[2]);
-  check<vxl_uint_32>(rows[3]);
-  check<vxl_int_32>(rows[4]);
-  check<float>(rows[5]);
-  check<float>(rows[6]);
-  check<double>(rows[7]);
-  check<double>(rows[8]);
-  check<double>(rows[9]);
-  check<vxl_sbyte>(rows[10]);
+  for (const stretch_case& c : rows) c.check(c);
 }
 
 TEST(VilStretchPercentiles, AnImageWithoutAFiniteValueIsRefused)
