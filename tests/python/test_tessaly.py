@@ -1,9 +1,7 @@
 # The Python module against tessaly-snake, over NumPy views, callbacks,
 # bad input and threads.  Run by CTest with the build tree's module on
 # PYTHONPATH and TESSALY_SNAKE_EXE naming the program.
-import ast
 import os
-import pathlib
 import signal
 import subprocess
 import threading
@@ -186,15 +184,3 @@ def test_edge_images_run_without_moving_wrongly():
         # A flat image has no edges: its cost is 0 and no point moves.
         assert not tessaly.cost_image(image).any()
         assert np.array_equal(tessaly.snake(image, pts, passes=1, spacing=100), np.array(pts[:1], float))
-
-
-def test_stub_names_what_the_module_has():
-    stub = ast.parse((pathlib.Path(tessaly.__file__).parent / "tessaly.pyi").read_text())
-    stubbed = {f.name: f.args for f in stub.body if isinstance(f, ast.FunctionDef)}
-    public = {n for n in dir(tessaly) if not n.startswith("_")}
-    assert set(stubbed) == public
-    for name, args in stubbed.items():
-        # The docstring's first line is the signature the module takes.
-        said = ast.parse("def " + getattr(tessaly, name).__doc__.split(" -> ")[0] + ": pass").body[0].args
-        assert [a.arg for a in args.args] == [a.arg for a in said.args]
-        assert [ast.literal_eval(d) for d in args.defaults] == [ast.literal_eval(d) for d in said.defaults]
