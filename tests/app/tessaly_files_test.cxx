@@ -22,12 +22,6 @@
 
 namespace
 {
-QByteArray bytes_of(const QString& path)
-{
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // Two picture files of the same pixels, read by Qt's own readers.
 bool same_picture(const QString& a, const QString& b)
 {
@@ -64,7 +58,7 @@ TEST(TessalyFiles, SavedExportedAndLoadedAsTheCommandLineDoes)
     std::string why = "unchanged";
     ASSERT_TRUE(w->save_snake(qPrintable(dir.filePath(QString("window") + ext)), &why)) << why;
     EXPECT_EQ(why, "");
-    EXPECT_EQ(bytes_of(dir.filePath(QString("target") + ext)), bytes_of(dir.filePath(QString("cli") + ext)));
+    EXPECT_EQ(contents(dir.filePath(QString("target") + ext)), contents(dir.filePath(QString("cli") + ext)));
     EXPECT_TRUE(QFileInfo(dir.filePath(QString("window") + ext)).isSymLink());
   }
   ASSERT_TRUE(w->export_picture(qPrintable(dir.filePath("window.png"))));
@@ -77,7 +71,7 @@ TEST(TessalyFiles, SavedExportedAndLoadedAsTheCommandLineDoes)
     menu_item(*w, "&File", item)->trigger();
     EXPECT_EQ(closer.titles.size(), 1) << closer.titles.join(", ").toStdString();
   }
-  EXPECT_EQ(bytes_of(dir.filePath("menu.csv")), bytes_of(dir.filePath("cli.csv")));
+  EXPECT_EQ(contents(dir.filePath("menu.csv")), contents(dir.filePath("cli.csv")));
   EXPECT_TRUE(same_picture(dir.filePath("menu.png"), dir.filePath("cli.png")));
   // With the cost image shown, the cost image.
   ASSERT_EQ(run_tessaly_snake({"--points", clicked, "--cost", "--overlay", dir.filePath("cli-cost.png"), start}).code,
@@ -149,7 +143,7 @@ TEST(TessalyFiles, RefusalsSayWhyAndChangeNothing)
   ::chmod(qPrintable(dir.path()), 0777);
   EXPECT_TRUE(in_child([&] { std::string why; return !w->save_snake(qPrintable(ro), &why) && why == "Permission denied"; },
                        tessaly_test_nobody));
-  EXPECT_EQ(bytes_of(ro), "old");
+  EXPECT_EQ(contents(ro), "old");
 
   // No points: refused, and from the menu item in a box that says why.
   w->clear();

@@ -2,7 +2,6 @@
 // message boxes closed from a timer.
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -36,6 +35,7 @@
 #include <qvwr/qvwr_viewer.h>
 #include <test_data.h>
 #include "support/dialog_closer.h"
+#include "support/file_bytes.h"
 #include "support/shown_window.h"
 #include "support/tessaly_snake_cli.h"
 #include <vil/vil_load.h>
@@ -118,18 +118,6 @@ QImage to_qimage(const vil_image_view<vxl_byte>& im)
     for (unsigned i = 0; i < im.ni(); ++i)
       q.setPixel(int(i), int(j), qRgb(im(i, j, 0), im(i, j, 1), im(i, j, 2)));
   return q;
-}
-
-void write_bytes(const std::string& path, const std::string& bytes)
-{
-  std::ofstream f(path, std::ios::binary);
-  f.write(bytes.data(), std::streamsize(bytes.size()));
-}
-
-std::string read_bytes(const std::string& path)
-{
-  std::ifstream f(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
 }  // namespace
@@ -601,7 +589,7 @@ TEST(TessalyRun, UnusableFilesGiveUnableToLoadImageAndChangeNothing)
   ASSERT_TRUE(dir.isValid());
   const std::string base = dir.path().toStdString() + "/";
   // 16-bit files: a raw PGM with maxval 65535 and a 16-bit PNG.
-  write_bytes(base + "deep.pgm", std::string("P5\n4 3\n65535\n") + std::string(24, '\x11'));
+  write_file(base + "deep.pgm", std::string("P5\n4 3\n65535\n") + std::string(24, '\x11'));
   vil_image_view<vxl_uint_16> deep(8, 8, 1);
   deep.fill(40000);
   ASSERT_TRUE(vil_save(deep, (base + "deep.png").c_str()));
@@ -610,11 +598,11 @@ TEST(TessalyRun, UnusableFilesGiveUnableToLoadImageAndChangeNothing)
   small.fill(7);
   small(10, 10) = 200;
   ASSERT_TRUE(vil_save(small, (base + "whole.png").c_str()));
-  const std::string whole = read_bytes(base + "whole.png");
+  const std::string whole = read_file(base + "whole.png");
   ASSERT_GT(whole.size(), 60u);
-  write_bytes(base + "cut.png", whole.substr(0, whole.size() / 2));
-  write_bytes(base + "notes.txt", "This is not an image.\n");
-  write_bytes(base + "empty.png", "");
+  write_file(base + "cut.png", whole.substr(0, whole.size() / 2));
+  write_file(base + "notes.txt", "This is not an image.\n");
+  write_file(base + "empty.png", "");
   // Five samples a pixel: read, but more planes than can be shown.
   const vxl_byte five[] = {200, 100, 50, 25, 12};
   ASSERT_TRUE(vil_save(disc_image(5, five), (base + "five.tif").c_str()));

@@ -35,12 +35,6 @@ namespace
 {
 using point_list = std::vector<vgl_point_2d<double>>;
 
-QByteArray contents(const QString& path)
-{
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 point_list json_points(const QString& path, int& width)
 {
   QJsonParseError err;
@@ -153,11 +147,7 @@ TEST(TessalySnakeCli, BadInputGetsItsExitCodeAndAMessageNamingTheFileAndReason)
   const std::pair<const char*, QByteArray> files[] = {
       {"notes.txt", "not an image\n"}, {"bad.csv", "x,y\n1,2\n3;4\n5,6\n"},
       {"cut.bvl", contents(at("one.bvl")).left(30)}, {"blocker", "a file"}, {"flat.pgm", "P5 20 20 255\n" + QByteArray(400, 90)}};
-  for (const auto& [name, bytes] : files) {
-    QFile f(at(name));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-  }
+  for (const auto& [name, bytes] : files) ASSERT_TRUE(write_contents(at(name), bytes)) << name;
   const struct
   {
     const char* name;
@@ -350,11 +340,8 @@ TEST(TessalySnakeCli, DeepImagesRunLikeTheirEightBitImageEachFromItsOwnStartFile
                                     {&real, "real.tif"}, {&colour, "colour.tif"}})
     ASSERT_TRUE(vil_save(*image, QFile::encodeName(at(name)).constData())) << name;
   ASSERT_TRUE(QDir(dir.path()).mkpath("starts") && QFile::copy(at("start.png"), at("lonely.png")));
-  for (const char* name : {"start", "deep", "deep16", "real", "colour"}) {
-    QFile f(at(QString("starts/") + name + ".csv"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("170,70\n230,160\n120,170\n");
-  }
+  for (const char* name : {"start", "deep", "deep16", "real", "colour"})
+    ASSERT_TRUE(write_contents(at(QString("starts/") + name + ".csv"), "170,70\n230,160\n120,170\n"));
   const tessaly_snake_ran r = run_tessaly_snake({"--points-file", at("starts/%n.csv"), "-o", at("out/%n.csv"), "-o", at("out/%n.json"),
                                                  at("start.png"), at("deep.png"), at("deep16.pgm"), at("real.tif"),
                                                  at("colour.tif"), at("lonely.png")});

@@ -1,6 +1,7 @@
 #ifndef tessaly_tests_support_tessaly_snake_cli_h_
 #define tessaly_tests_support_tessaly_snake_cli_h_
-// Running the built tessaly-snake, and reading back the points it writes.
+// Running the built tessaly-snake, and reading back the files and points it
+// writes.
 #include <cstdio>
 #include <vector>
 #include <QFile>
@@ -41,6 +42,20 @@ inline tessaly_snake_ran run_tessaly_snake(const QStringList& args, const QByteA
   const bool normal = ended && p.exitStatus() == QProcess::NormalExit;
   return {normal ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
           QString::fromUtf8(p.readAllStandardError())};
+}
+
+// A file's bytes, none when it cannot be read; and bytes written as a
+// whole file.
+inline QByteArray contents(const QString& path)
+{
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline bool write_contents(const QString& path, const QByteArray& bytes)
+{
+  QFile f(path);
+  return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
 // "x,y x,y ...", every number as it is.

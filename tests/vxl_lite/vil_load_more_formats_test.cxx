@@ -18,6 +18,7 @@
 #include <vil/file_formats/vil_viff.h>
 #include <vil/vil_image_view.h>
 #include <vil/vil_load.h>
+#include "support/file_bytes.h"
 #include "support/pixels_are.h"
 #include "test_data.h"
 
@@ -28,18 +29,6 @@ typedef std::vector<unsigned char> bytes;
 std::string temp_path(const std::string& name)
 {
   return ::testing::TempDir() + "vil_more_formats_" + name;
-}
-
-void write_file(const std::string& path, const bytes& data)
-{
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
-}
-
-bytes read_file(const std::string& path)
-{
-  std::ifstream in(path, std::ios::binary);
-  return bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // Loads bytes written to a file of the given name; stderr is captured into err.
@@ -1117,7 +1106,7 @@ void check_table(const table_row* rows, std::size_t n)
 {
   for (std::size_t k = 0; k < n; ++k) {
     const table_row& r = rows[k];
-    const bytes head = read_file(shared(r.file));
+    const bytes head = read_file<bytes>(shared(r.file));
     ASSERT_FALSE(head.empty()) << r.file;
     EXPECT_TRUE(r.probe(head.data(), std::min<std::size_t>(head.size(), 132))) << r.file;
     const vil_image_view_base_sptr im = vil_load(shared(r.file));

@@ -19,6 +19,7 @@
 #include <vil/vil_load_page.h>
 #include <vil/vil_save.h>
 #include "../../fuzz/image_bombs.h"
+#include "support/file_bytes.h"
 #include "support/pixels_are.h"
 #include "test_data.h"
 
@@ -61,23 +62,6 @@ const unsigned char small_jpeg[] = {
 std::string temp_path(const std::string& name)
 {
   return ::testing::TempDir() + "vil_load_test_" + name;
-}
-
-void write_file(const std::string& path, const bytes& data)
-{
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
-}
-
-void write_file(const std::string& path, const std::string& text)
-{
-  write_file(path, bytes(text.begin(), text.end()));
-}
-
-bytes read_file(const std::string& path)
-{
-  std::ifstream in(path, std::ios::binary);
-  return bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // Loads a file that must be refused: a null pointer and exactly one line on
@@ -292,7 +276,7 @@ TEST(VilLoad, SaveChoosesTheFormatByExtension)
       const std::string path = temp_path(r.name);
       std::remove(path.c_str());
       ASSERT_TRUE(vil_save(v, path.c_str()));
-      const bytes b = read_file(path);
+      const bytes b = read_file<bytes>(path);
       EXPECT_EQ(std::string(b.begin(), b.begin() + std::ptrdiff_t(std::min(b.size(), r.magic.size()))), r.magic);
       const vil_image_view<vxl_byte> back = vil_load(path);
       ASSERT_EQ(back.nplanes(), np);
@@ -326,9 +310,9 @@ TEST(VilLoad, SaveChoosesTheFormatByExtension)
   ::testing::internal::CaptureStderr();
   ASSERT_TRUE(vil_save(pattern<vxl_byte>(4, 3, 1, 1), temp_path("x.dat").c_str()));
   EXPECT_NE(::testing::internal::GetCapturedStderr().find("assuming pnm format"), std::string::npos);
-  EXPECT_EQ(read_file(temp_path("x.dat"))[0], 'P');
+  EXPECT_EQ(read_file<bytes>(temp_path("x.dat"))[0], 'P');
   ASSERT_TRUE(vil_save(pattern<vxl_byte>(4, 3, 1, 1), temp_path("x.dat").c_str(), "tiff"));
-  EXPECT_EQ(read_file(temp_path("x.dat"))[0], 'I');
+  EXPECT_EQ(read_file<bytes>(temp_path("x.dat"))[0], 'I');
 }
 
 // A write that fails leaves no file behind, and the old file as it was.
@@ -338,7 +322,7 @@ TEST(VilLoad, FailedSavesLeaveNoFile)
   ::mkdir(dir.c_str(), 0777);
   const std::string kept = dir + "kept.png";
   ASSERT_TRUE(vil_save(pattern<vxl_byte>(5, 4, 3, 1), kept.c_str()));
-  const bytes before = read_file(kept);
+  const bytes before = read_file<bytes>(kept);
   const vil_image_view<float> real(3, 3);
   const vil_image_view<bool> two_bit_planes(4, 4, 2);
   const vil_image_view<vxl_byte> empty;
@@ -361,7 +345,7 @@ TEST(VilLoad, FailedSavesLeaveNoFile)
     ::chmod(kept.c_str(), 0644);
   }
   ::testing::internal::GetCapturedStderr();
-  EXPECT_EQ(read_file(kept), before);
+  EXPECT_EQ(read_file<bytes>(kept), before);
   std::string left;
   if (DIR* d = ::opendir(dir.c_str())) {
     while (const dirent* e = ::readdir(d))
@@ -438,7 +422,7 @@ TEST(VilLoad, HostilePngFiles)
 {
   const std::string good = temp_path("good.png");
   ASSERT_TRUE(vil_save(pattern<vxl_byte>(20, 10, 3, 1), good.c_str()));
-  const bytes data = read_file(good);
+  const bytes data = read_file<bytes>(good);
   const std::string path = temp_path("cut.png");
   // Every truncation, including one that only loses the end chunk.
   for (std::size_t len = 8; len < data.size(); ++len) {
@@ -688,14 +672,14 @@ TEST(VilLoad, MutatedFilesNeverCrash)
   std::vector<bytes> seeds;
   const std::string png = temp_path("seed.png");
   ASSERT_TRUE(vil_save(pattern<vxl_byte>(12, 9, 4, 1), png.c_str()));
-  seeds.push_back(read_file(png));
+  seeds.push_back(read_file<bytes>(png));
   seeds.push_back(bytes(small_jpeg, small_jpeg + sizeof small_jpeg));
   seeds.push_back(make_tiff(7, 5));
   seeds.push_back(make_tiff(4, 3, 0, 1, 1, 8, 3));
   seeds.push_back(make_bmp(5, 4));
   const std::string ppm = temp_path("seed.ppm");
   ASSERT_TRUE(vil_save(pattern<vxl_byte>(6, 5, 3, 1), ppm.c_str()));
-  seeds.push_back(read_file(ppm));
+  seeds.push_back(read_file<bytes>(ppm));
   std::mt19937 gen(1234);
   const std::string path = temp_path("mutant");
   for (const bytes& seed : seeds)

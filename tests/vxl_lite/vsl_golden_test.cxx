@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 #include <gtest/gtest.h>
+#include "support/file_bytes.h"
 #include <test_data.h>
 #include <vgl/io/vgl_io_point_2d.h>
 #include <vnl/io/vnl_io_vector.h>
@@ -18,12 +19,6 @@
 namespace
 {
 const std::string header("\x01\x00\x4e\x2c\x2b\x47", 6);
-
-std::string file_bytes(const std::string& path)
-{
-  std::ifstream f(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
 
 template <class F>
 std::string written(F f)
@@ -122,7 +117,7 @@ TEST(VslGolden, BinaryIoFile)
     vsl_b_write(os, std::size_t(1023));
     vsl_b_write(os, std::ptrdiff_t(23));
   });
-  EXPECT_EQ(mine, file_bytes(path));
+  EXPECT_EQ(mine, read_file(path));
 }
 
 TEST(VslGolden, VectorIoFile)
@@ -159,7 +154,7 @@ TEST(VslGolden, VectorIoFile)
     vsl_b_write(os, vf);
     vsl_b_write(os, vc);
   });
-  EXPECT_EQ(mine, file_bytes(path));
+  EXPECT_EQ(mine, read_file(path));
 }
 
 TEST(VslGolden, RunLengthFile)
@@ -195,7 +190,7 @@ TEST(VslGolden, RunLengthFile)
     vsl_block_binary_rle_write(os, chars, n);
     vsl_block_binary_rle_write(os, longs, n);
   });
-  EXPECT_EQ(mine, file_bytes(path));
+  EXPECT_EQ(mine, read_file(path));
 }
 
 TEST(VslRunLength, ErrorsKeepTheTarget)
