@@ -34,6 +34,7 @@ snake_measures measure_snake(const std::vector<vgl_point_2d<double>>& pts)
   m.area = std::fabs(twice_area) / 2;
   // An area lost in the rounding of the coordinates is none.
   const bool encloses = std::fabs(twice_area) > 1e-9 * m.perimeter * m.perimeter;
+  m.orientation = !encloses ? 0 : twice_area > 0 ? 1 : -1;
   m.centroid_x = x0 + (encloses ? cx / (3 * twice_area) : mx / double(n));
   m.centroid_y = y0 + (encloses ? cy / (3 * twice_area) : my / double(n));
   return m;

@@ -12,6 +12,10 @@ struct snake_measures
   // Enclosed area by the shoelace formula, in square image pixels (never
   // negative, whichever way the curve runs), and the closed curve's length.
   double area = 0, perimeter = 0;
+  // +1 when the shoelace area (in the coordinates as given) is positive, -1
+  // when negative, 0 when the curve encloses no area: none, or one lost in
+  // the rounding of the coordinates, whose sign means nothing.
+  int orientation = 0;
   // Centroid of the enclosed region; of the points themselves when they
   // enclose no area.
   double centroid_x = 0, centroid_y = 0;

@@ -1,4 +1,5 @@
 #include <app/tessaly_snake.h>
+#include <app/snake_measures.h>
 #include <app/snake_run.h>
 
 #include <algorithm>
@@ -29,26 +30,6 @@ inline double snake_energy(const vimt_image_2d_of<float>& cost_image, double ext
   const point q = cost_image.world2im()(p);
   const double g = vil_bilin_interp_safe(cost_image.image(), q.x(), q.y());
   return (1.0 - w) * internal - w * ext_factor * g;
-}
-
-// +1 for a closed curve of positive signed area (shoelace, in the
-// coordinates as given), -1 for negative, 0 for none or for an area lost in
-// the rounding of the coordinates, whose sign means nothing.
-double signed_area_sign(const std::vector<point>& pts)
-{
-  const std::size_t n = pts.size();
-  if (n == 0) return 0.0;
-  // Relative to the first point, so that a small curve far from the origin
-  // keeps its digits.
-  const point o = pts[0];
-  double twice = 0.0, perimeter = 0.0;
-  for (std::size_t k = 0; k < n; ++k) {
-    const vec a = pts[k] - o, b = pts[(k + 1) % n] - o;
-    twice += a.x() * b.y() - b.x() * a.y();
-    perimeter += (b - a).length();
-  }
-  if (!(std::fabs(twice) > 1e-9 * perimeter * perimeter)) return 0.0;
-  return twice > 0.0 ? 1.0 : -1.0;
 }
 
 inline point midpoint_of(const point& a, const point& b)
@@ -93,7 +74,7 @@ void one_snake_iteration(std::vector<point>& pts, const vimt_image_2d_of<float>&
 
   // The outward normal of a chord (b to a) is the chord turned a quarter
   // clockwise on a curve of positive area, anticlockwise otherwise.
-  const double outwards = pressure == 0.0 ? 0.0 : signed_area_sign(pts);
+  const double outwards = pressure == 0.0 ? 0.0 : measure_snake(pts).orientation;
   const double pressure_per_unit = pressure * outwards / spacing;
 
   std::vector<vec> moves(n);

@@ -86,8 +86,7 @@ bool all_finite(const std::vector<point>& pts)
 // lost in the rounding of its coordinates.
 bool encloses_nothing(const std::vector<point>& pts)
 {
-  const snake_measures m = measure_snake(pts);
-  return pts.size() < snake_min_start_points || !(m.area > 5e-10 * m.perimeter * m.perimeter);
+  return pts.size() < snake_min_start_points || measure_snake(pts).orientation == 0;
 }
 
 // A snake that encloses nothing, or one so small that the next pass's

@@ -41,17 +41,19 @@ TEST(SnakeMeasures, AreaPerimeterCentroidAndBoxOfPlainShapes)
     const char* name;
     point_list pts;
     double area, perimeter, cx, cy;
+    int orientation;
   } rows[] = {
-      {"rectangle", {{0, 0}, {4, 0}, {4, 3}, {0, 3}}, 12, 14, 2, 1.5},
-      {"rectangle the other way", {{0, 3}, {4, 3}, {4, 0}, {0, 0}}, 12, 14, 2, 1.5},
-      {"L: a 4 x 1 and a 1 x 2", {{0, 0}, {4, 0}, {4, 1}, {1, 1}, {1, 3}, {0, 3}}, 6, 14, 9.0 / 6, 6.0 / 6},
-      {"a line, back and forth", {{0, 0}, {1, 1}, {2, 2}}, 0, 4 * std::sqrt(2.0), 1, 1},
-      {"unit square far out", {{1e7, 1e7}, {1e7 + 1, 1e7}, {1e7 + 1, 1e7 + 1}, {1e7, 1e7 + 1}}, 1, 4, 1e7 + 0.5, 1e7 + 0.5},
+      {"rectangle", {{0, 0}, {4, 0}, {4, 3}, {0, 3}}, 12, 14, 2, 1.5, 1},
+      {"rectangle the other way", {{0, 3}, {4, 3}, {4, 0}, {0, 0}}, 12, 14, 2, 1.5, -1},
+      {"L: a 4 x 1 and a 1 x 2", {{0, 0}, {4, 0}, {4, 1}, {1, 1}, {1, 3}, {0, 3}}, 6, 14, 9.0 / 6, 6.0 / 6, 1},
+      {"a line, back and forth", {{0, 0}, {1, 1}, {2, 2}}, 0, 4 * std::sqrt(2.0), 1, 1, 0},
+      {"unit square far out", {{1e7, 1e7}, {1e7 + 1, 1e7}, {1e7 + 1, 1e7 + 1}, {1e7, 1e7 + 1}}, 1, 4, 1e7 + 0.5, 1e7 + 0.5, 1},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.name);
     const snake_measures m = measure_snake(r.pts);
     EXPECT_EQ(m.points, r.pts.size());
+    EXPECT_EQ(m.orientation, r.orientation);
     EXPECT_NEAR(m.area, r.area, 1e-9);
     EXPECT_NEAR(m.perimeter, r.perimeter, 1e-9);
     EXPECT_NEAR(m.centroid_x, r.cx, 1e-9);
