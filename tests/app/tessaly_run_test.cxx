@@ -215,7 +215,7 @@ TEST(TessalyRun, TessalySnakeEndsOnTheWindowsPointsAndPicture)
   }
 }
 
-TEST(TessalyRun, PlayedRunKeepsTheWindowLiveAndEndsOnSearchsPoints)
+TEST(TessalyRun, PlayedRunKeepsTheWindowLiveAndEndsOnTheInstantRunsPoints)
 {
   auto w = shown_window();
   w->set_step_delay_ms(15);
@@ -254,13 +254,15 @@ TEST(TessalyRun, PlayedRunKeepsTheWindowLiveAndEndsOnSearchsPoints)
   EXPECT_EQ(wt->value(), 50);
   EXPECT_NEAR(zoom_after, zoom_before * 1.25, 1e-9);
 
-  // One undo step back to the clicks; the same run at once ends on the
-  // same points, bit for bit.
+  // One undo step back to the clicks; the same run at Instant has ended when
+  // the click returns, on the same points, bit for bit.
   const point_list played = w->snake_pts();
   EXPECT_EQ(w->edit_points().points(), played);
   w->undo_stack()->undo();
   EXPECT_EQ(w->edit_points().points(), clicked);
-  w->search();
+  w->set_step_delay_ms(0);
+  QTest::mouseClick(w->findChild<QPushButton*>("run_button"), Qt::LeftButton);
+  EXPECT_EQ(finished.size(), 2);
   EXPECT_EQ(w->snake_pts(), played);
 }
 
@@ -329,16 +331,8 @@ TEST(TessalyRun, StoppedRunKeepsAStepOfTheRunAndIsOneUndoStep)
     EXPECT_TRUE(w->snake_pts().empty());
   }
 
-  // Instant: the click returns with the run done.
-  w->set_step_delay_ms(0);
-  finished.clear();
-  QTest::mouseClick(run, Qt::LeftButton);
-  EXPECT_EQ(finished.size(), 1);
-  EXPECT_FALSE(w->running() || w->snake_pts().empty());
-
   // A window destroyed while its run plays takes no tick after.
   w->set_step_delay_ms(4);
-  undo->trigger();
   QTest::mouseClick(run, Qt::LeftButton);
   ASSERT_TRUE(w->running());
   w.reset();
