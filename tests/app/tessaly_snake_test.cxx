@@ -337,20 +337,14 @@ TEST(SnakeStep, PressurePushesAlongTheOutwardNormalEitherWayRound)
   vimt_image_2d_of<float> ones(100, 100);
   ones.image().fill(1.0f);
   const double reach = 0.9 * 5.625;
-  const struct
-  {
-    double pressure, radius;
-  } rows[] = {{1.0, 20 + reach}, {-1.0, 20 - reach}, {0.0, 20 - 0.9 * 1.5}};
-  for (const auto& row : rows)
-    for (bool clockwise : {false, true}) {
-      SCOPED_TRACE(testing::Message() << row.pressure << (clockwise ? " clockwise" : ""));
+  // {pressure, radius after the step}
+  for (const auto& [pressure, radius] : {std::pair{1.0, 20 + reach}, {-1.0, 20 - reach}, {0.0, 20 - 0.9 * 1.5}})
+    for (double turn : {1, -1}) {
+      SCOPED_TRACE(testing::Message() << pressure << (turn < 0 ? " clockwise" : ""));
       pts_t pts;
-      for (int k = 0; k < 16; ++k) {
-        const double a = (clockwise ? -1 : 1) * k * 2 * M_PI / 16;
-        pts.emplace_back(50 + 20 * std::cos(a), 50 + 20 * std::sin(a));
-      }
-      one_snake_iteration(pts, ones, 1.0f, 5.0, 0.5, 1, 0.9, row.pressure);
-      for (const pt& p : pts) EXPECT_NEAR((p - pt(50, 50)).length(), row.radius, 1e-9);
+      for (int k = 0; k < 16; ++k) pts.emplace_back(50 + 20 * std::cos(turn * k * M_PI / 8), 50 + 20 * std::sin(turn * k * M_PI / 8));
+      one_snake_iteration(pts, ones, 1.0f, 5.0, 0.5, 1, 0.9, pressure);
+      for (const pt& p : pts) EXPECT_NEAR((p - pt(50, 50)).length(), radius, 1e-9);
     }
 
   // A point on its neighbours' midpoint has no line to search but the
