@@ -1,7 +1,11 @@
-// The workers that the image kernels split their work among.
+// The workers that the image kernels split their work among, and the
+// counters by which they wait for each other.
 #include <atomic>
+#include <chrono>
+#include <thread>
 #include <vector>
 #include <gtest/gtest.h>
+#include <vil/algo/vil_thread_progress.h>
 #include <vil/algo/vil_thread_team.h>
 
 // Parts cover [0, n) in order, without gaps, with inner edges on `align`.
@@ -38,4 +42,30 @@ TEST(VilThreadTeam, SyncSeparatesPhases)
     });
     EXPECT_EQ(wrong, 0) << n << " workers";
   }
+}
+
+// A waiter returns only once its neighbour has posted the piece it needs,
+// and then sees what the neighbour wrote before posting; a chain of three
+// workers, one of them slowed down so that the others sleep on the wait.
+TEST(VilThreadProgress, WaiterSeesWhatWasWrittenBeforeThePost)
+{
+  const unsigned n = 3, pieces = 200;
+  vil_thread_team team(n);
+  vil_thread_progress progress(n);
+  std::vector<unsigned> values(n * pieces, 0);
+  std::atomic<int> wrong{0};
+  team.run([&](unsigned w) {
+    for (unsigned q = 0; q < pieces; ++q) {
+      unsigned in = 0;
+      if (w > 0) {
+        progress.wait(w - 1, q + 1);
+        in = values[(w - 1) * pieces + q];
+        if (in != (w - 1) * 1000 + q) ++wrong;
+      }
+      if (w == 0 && q % 50 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      values[w * pieces + q] = w * 1000 + q;
+      progress.post(w, q + 1);
+    }
+  });
+  EXPECT_EQ(wrong, 0);
 }

@@ -98,20 +98,6 @@ void ColumnStepBack(const float* in, double* acc, float* out, unsigned ni, doubl
   }
 }
 
-void CopyRow(const float* in, float* out, unsigned n, bool stream)
-{
-  const hn::ScalableTag<float> d;
-  const size_t N = hn::Lanes(d);
-  unsigned i = 0;
-  if (stream) {
-    for (; i < n && reinterpret_cast<std::uintptr_t>(out + i) % (N * sizeof(float)) != 0; ++i)
-      out[i] = in[i];
-    for (; i + N <= n; i += N) hn::Stream(hn::LoadU(d, in + i), d, out + i);
-    hwy::FlushStream();
-  }
-  std::copy(in + i, in + n, out + i);
-}
-
 // Lanes of a vector of doubles, known when this is compiled.
 constexpr size_t kN = hn::MaxLanes(D());
 // Row recursions run kG vectors side by side, so that their latencies
@@ -163,86 +149,138 @@ HWY_INLINE void StoreColumns(const V* x, float* const* rows, unsigned i)
 }
 
 // While a row pass computes, the memory is idle: fetch the rows the caller
-// reads next into the cache, one line of each per 16 columns passed, the
-// first half of them during the forward pass and the rest going back.
-HWY_INLINE void FetchAhead(const float* const* ahead, unsigned from, unsigned to, unsigned i)
+// reads next into the cache, one line of each per 16 columns passed.
+HWY_INLINE void FetchAhead(const float* const* ahead, unsigned n_ahead, unsigned i)
 {
   if (i % 16 == 0)
-    for (unsigned r = from; r < to; ++r) hwy::Prefetch(ahead[r] + i);
+    for (unsigned r = 0; r < n_ahead; ++r) hwy::Prefetch(ahead[r] + i);
 }
 
-// The scalar ends of a block row pass, with the forward sums laid out
-// f[i * R + r].  The forward end carries the sums in acc on over columns
-// [from, ni); the backward end starts from 0 at the far end, writes those
-// columns' results and leaves in acc the sums the vector part goes on with.
-void ForwardEnd(float* const* rows, unsigned from, unsigned ni, double k, double* f, double* acc)
+// The half passes one sample at a time, on columns [from, to) of rows[0 ..
+// n-1] of a strip that starts at column i0 (sums s[(i - i0) * row_block +
+// r]).  Every step is the vector code's, lane by lane.
+template <bool kSecond>
+void ForwardLines(float* const* rows, unsigned n, unsigned i0, unsigned from, unsigned to,
+                  double k, double* acc, double* s)
 {
-  const size_t R = row_block;
-  for (unsigned i = from; i < ni; ++i)
-    for (size_t r = 0; r < R; ++r) {
+  const double norm = (1.0 - k) / (1.0 + k);
+  for (unsigned i = from; i < to; ++i)
+    for (unsigned r = 0; r < n; ++r) {
       acc[r] = acc[r] * k + double(rows[r][i]);
-      f[i * R + r] = acc[r];
+      double& sum = s[(i - i0) * row_block + r];
+      if (kSecond)
+        rows[r][i] = float(norm * (acc[r] + sum));
+      else
+        sum = acc[r];
     }
 }
 
-void BackwardEnd(float* const* rows, unsigned from, unsigned ni, double k, double norm,
-                 const double* f, double* acc)
+template <bool kSecond>
+void BackLines(float* const* rows, unsigned n, unsigned i0, unsigned from, unsigned to, double k,
+               double* acc, double* s)
 {
-  const size_t R = row_block;
-  for (size_t r = 0; r < R; ++r) acc[r] = 0;
-  for (unsigned i = ni; i-- > from;)
-    for (size_t r = 0; r < R; ++r) {
+  const double norm = (1.0 - k) / (1.0 + k);
+  for (unsigned i = to; i-- > from;)
+    for (unsigned r = 0; r < n; ++r) {
       const double in = double(rows[r][i]);
-      rows[r][i] = float(norm * (f[i * R + r] + acc[r]));
+      double& sum = s[(i - i0) * row_block + r];
+      if (kSecond)
+        rows[r][i] = float(norm * (sum + acc[r]));
+      else
+        sum = acc[r];
       acc[r] = k * (acc[r] + in);
     }
 }
 
-// The row pass over one block of rows: lane r of group g's vector is row
-// g * kN + r, so each step of the recursion is kG vector operations.  Same
-// operations in the same order as rows_inplace, so the same bits.
-void RowBlock(float* const* rows, unsigned ni, double k, const float* const* ahead,
-              unsigned n_ahead)
+// The half passes on a block of row_block rows: lane r of group g's vector
+// is row g * kN + r, so each step of the recursion is kG vector operations.
+// Every group's columns are loaded first, then each column step runs the kG
+// recursions one after the other, so that their latencies overlap.  The
+// columns past the last whole vector go one by one.
+template <bool kSecond>
+void ForwardBlock(float* const* rows, unsigned i0, unsigned i1, double k, double* acc,
+                  double* HWY_RESTRICT s, const float* const* ahead, unsigned n_ahead)
 {
   const D d;
   const size_t R = row_block;
-  const unsigned half = n_ahead / 2;
-  const double norm = (1.0 - k) / (1.0 + k);
-  double* HWY_RESTRICT f = scratch<double>(std::size_t(ni) * R, 1);
-  const V kk = hn::Set(d, k), nn = hn::Set(d, norm);
-  const unsigned nv = unsigned(ni / kN * kN);
+  const V kk = hn::Set(d, k), nn = hn::Set(d, (1.0 - k) / (1.0 + k));
+  const unsigned iv = i0 + unsigned((i1 - i0) / kN * kN);
   V a[kG];
-  for (size_t g = 0; g < kG; ++g) a[g] = hn::Zero(d);
-  // Every group's columns are loaded first, then each column step runs the
-  // kG recursions one after the other, so that their latencies overlap.
-  for (unsigned i = 0; i < nv; i += kN) {
-    FetchAhead(ahead, 0, half, i);
+  for (size_t g = 0; g < kG; ++g) a[g] = hn::LoadU(d, acc + g * kN);
+  for (unsigned i = i0; i < iv; i += kN) {
+    FetchAhead(ahead, n_ahead, i);
     V x[kG][kN];
     for (size_t g = 0; g < kG; ++g) LoadColumns(rows + g * kN, i, x[g]);
     for (size_t c = 0; c < kN; ++c)
       for (size_t g = 0; g < kG; ++g) {
         a[g] = hn::Add(hn::Mul(a[g], kk), x[g][c]);
-        hn::StoreU(a[g], d, f + (i + c) * R + g * kN);
+        double* sum = s + (i - i0 + c) * R + g * kN;
+        if (kSecond)
+          x[g][c] = hn::Mul(nn, hn::Add(a[g], hn::LoadU(d, sum)));
+        else
+          hn::StoreU(a[g], d, sum);
       }
+    if (kSecond)
+      for (size_t g = 0; g < kG; ++g) StoreColumns(x[g], rows + g * kN, i);
   }
-  double acc[R];
   for (size_t g = 0; g < kG; ++g) hn::StoreU(a[g], d, acc + g * kN);
-  ForwardEnd(rows, nv, ni, k, f, acc);
-  BackwardEnd(rows, nv, ni, k, norm, f, acc);
+  ForwardLines<kSecond>(rows, R, i0, iv, i1, k, acc, s);
+}
+
+template <bool kSecond>
+void BackBlock(float* const* rows, unsigned i0, unsigned i1, double k, double* acc,
+               double* HWY_RESTRICT s, const float* const* ahead, unsigned n_ahead)
+{
+  const D d;
+  const size_t R = row_block;
+  const V kk = hn::Set(d, k), nn = hn::Set(d, (1.0 - k) / (1.0 + k));
+  const unsigned iv = i0 + unsigned((i1 - i0) / kN * kN);
+  BackLines<kSecond>(rows, R, i0, iv, i1, k, acc, s);
+  V a[kG];
   for (size_t g = 0; g < kG; ++g) a[g] = hn::LoadU(d, acc + g * kN);
-  for (unsigned i = nv; i > 0; i -= kN) {
-    const unsigned s = i - unsigned(kN);
-    FetchAhead(ahead, half, n_ahead, s);
+  for (unsigned i = iv; i > i0; i -= unsigned(kN)) {
+    const unsigned c0 = i - unsigned(kN);
+    FetchAhead(ahead, n_ahead, c0);
     V x[kG][kN];
-    for (size_t g = 0; g < kG; ++g) LoadColumns(rows + g * kN, s, x[g]);
+    for (size_t g = 0; g < kG; ++g) LoadColumns(rows + g * kN, c0, x[g]);
     for (size_t c = kN; c-- > 0;)
       for (size_t g = 0; g < kG; ++g) {
-        const V out = hn::Mul(nn, hn::Add(hn::LoadU(d, f + (s + c) * R + g * kN), a[g]));
-        a[g] = hn::Mul(kk, hn::Add(a[g], x[g][c]));
-        x[g][c] = out;
+        double* sum = s + (c0 - i0 + c) * R + g * kN;
+        const V in = x[g][c];
+        if (kSecond)
+          x[g][c] = hn::Mul(nn, hn::Add(hn::LoadU(d, sum), a[g]));
+        else
+          hn::StoreU(a[g], d, sum);
+        a[g] = hn::Mul(kk, hn::Add(a[g], in));
       }
-    for (size_t g = 0; g < kG; ++g) StoreColumns(x[g], rows + g * kN, s);
+    if (kSecond)
+      for (size_t g = 0; g < kG; ++g) StoreColumns(x[g], rows + g * kN, c0);
   }
+  for (size_t g = 0; g < kG; ++g) hn::StoreU(a[g], d, acc + g * kN);
+}
+
+void RowHalfForward(float* const* rows, unsigned n, unsigned i0, unsigned i1, double k,
+                    double* acc, double* sums, bool second, const float* const* ahead,
+                    unsigned n_ahead)
+{
+  if (n != row_block)
+    second ? ForwardLines<true>(rows, n, i0, i0, i1, k, acc, sums)
+           : ForwardLines<false>(rows, n, i0, i0, i1, k, acc, sums);
+  else
+    second ? ForwardBlock<true>(rows, i0, i1, k, acc, sums, ahead, n_ahead)
+           : ForwardBlock<false>(rows, i0, i1, k, acc, sums, ahead, n_ahead);
+}
+
+void RowHalfBack(float* const* rows, unsigned n, unsigned i0, unsigned i1, double k,
+                 double* acc, double* sums, bool second, const float* const* ahead,
+                 unsigned n_ahead)
+{
+  if (n != row_block)
+    second ? BackLines<true>(rows, n, i0, i0, i1, k, acc, sums)
+           : BackLines<false>(rows, n, i0, i0, i1, k, acc, sums);
+  else
+    second ? BackBlock<true>(rows, i0, i1, k, acc, sums, ahead, n_ahead)
+           : BackBlock<false>(rows, i0, i1, k, acc, sums, ahead, n_ahead);
 }
 }  // namespace HWY_NAMESPACE
 }  // namespace vil_exp_filter_detail
@@ -253,8 +291,8 @@ namespace vil_exp_filter_detail
 {
 HWY_EXPORT(ColumnStepForward);
 HWY_EXPORT(ColumnStepBack);
-HWY_EXPORT(CopyRow);
-HWY_EXPORT(RowBlock);
+HWY_EXPORT(RowHalfForward);
+HWY_EXPORT(RowHalfBack);
 }  // namespace vil_exp_filter_detail
 
 namespace
@@ -308,18 +346,37 @@ void vil_exp_filter_detail::column_step_back(const float* in, double* acc, float
   HWY_DYNAMIC_DISPATCH(ColumnStepBack)(in, acc, out, ni, k);
 }
 
-void vil_exp_filter_detail::copy_row(const float* in, float* out, unsigned n, bool stream)
-{
-  HWY_DYNAMIC_DISPATCH(CopyRow)(in, out, n, stream);
-}
-
 void vil_exp_filter_detail::row_pass(float* const* rows, unsigned n, unsigned ni, double k,
                                      const float* const* ahead, unsigned n_ahead)
 {
-  if (n == row_block)
-    HWY_DYNAMIC_DISPATCH(RowBlock)(rows, ni, k, ahead, n_ahead);
-  else
+  if (n != row_block) {
     for (unsigned r = 0; r < n; ++r) rows_inplace<1>(rows + r, 1, ni, k);
+    return;
+  }
+  // The whole row as one strip: forward first, fetching the first half of
+  // the rows ahead, then back with the rest.
+  double* sums = scratch<double>(std::size_t(ni) * row_block, 1);
+  double acc[row_block] = {};
+  const unsigned half = n_ahead / 2;
+  row_half_forward(rows, n, 0, ni, k, acc, sums, false, ahead, half);
+  std::fill(acc, acc + row_block, 0.0);
+  row_half_back(rows, n, 0, ni, k, acc, sums, true, ahead + half, n_ahead - half);
+}
+
+void vil_exp_filter_detail::row_half_forward(float* const* rows, unsigned n, unsigned i0,
+                                             unsigned i1, double k, double* acc, double* sums,
+                                             bool second, const float* const* ahead,
+                                             unsigned n_ahead)
+{
+  HWY_DYNAMIC_DISPATCH(RowHalfForward)(rows, n, i0, i1, k, acc, sums, second, ahead, n_ahead);
+}
+
+void vil_exp_filter_detail::row_half_back(float* const* rows, unsigned n, unsigned i0,
+                                          unsigned i1, double k, double* acc, double* sums,
+                                          bool second, const float* const* ahead,
+                                          unsigned n_ahead)
+{
+  HWY_DYNAMIC_DISPATCH(RowHalfBack)(rows, n, i0, i1, k, acc, sums, second, ahead, n_ahead);
 }
 
 // Flush-to-zero is a mode of the processor's floating-point unit; the C

@@ -5,6 +5,7 @@
 #include <vector>
 #include <vil/algo/vil_exp_filter_2d.h>
 #include <vil/algo/vil_gradient_rms_3x3.h>
+#include <vil/algo/vil_thread_progress.h>
 #include <vil/algo/vil_thread_team.h>
 #include <vil/vil_math.h>
 
@@ -33,19 +34,33 @@ void vil_smooth_gradient_rms(const vil_image_view<vxl_byte>& src, double k,
   min_value = max_value = 0.0f;
   if (ni == 0 || nj == 0) return;
 
-  // Workers get column strips of whole 64-byte lines for the recursions down
-  // and up the columns, and bands of whole row blocks for the row passes; a
-  // worker for every 16K pixels at most.
+  // Each worker owns a strip of columns, of whole 64-byte lines, through all
+  // three sweeps: the gradient and the column recursions need nothing from
+  // the other strips, and a row pass only the sums that cross a strip's
+  // edges, which neighbours hand each other through `progress`.  So workers
+  // never wait at a barrier, and each strip stays in its worker's caches.
+  // A worker for every 16K pixels and 64 columns at most.
   const std::size_t most = std::max<std::size_t>(1, std::size_t(ni) * nj >> 14);
-  vil_thread_team team(unsigned(std::min<std::size_t>({n_threads, most, (ni + 15) / 16})));
-  // The two filters' column sums, a strip to each worker.
-  std::vector<double> sums1(ni), sums2(ni);
+  vil_thread_team team(unsigned(std::min<std::size_t>({n_threads, most, (ni + 63) / 64})));
+  const unsigned n_max = team.size();
+  // The row passes go in groups of row_block rows; the rows below the last
+  // whole group form a group of their own.
+  const unsigned groups = (nj + row_block - 1) / row_block;
+  // Of a group's two half passes, the second comes `lag` groups after the
+  // first, so that a worker has work of its own while its neighbours catch up.
+  const unsigned lag = n_max / 2;
+  // Column sums of the two filters, a strip to each worker; the first halves'
+  // sums, lag + 1 groups of a strip per worker; the sums that cross the
+  // strips' edges, for each row sweep (2), direction (2), worker and group.
+  std::vector<double> sums1(ni), sums2(ni), halves((lag + 1) * std::size_t(ni) * row_block);
+  std::vector<double> edges(4 * std::size_t(n_max) * groups * row_block);
+  vil_thread_progress progress(4 * n_max);
   struct range
   {
     bool any = false;
     float lo = 0, hi = 0;
   };
-  std::vector<range> ranges(team.size());
+  std::vector<range> ranges(n_max);
   auto w = [&](unsigned j) { return work.top_left_ptr() + j * work.jstep(); };
   auto d = [&](unsigned j) { return dest.top_left_ptr() + j * dest.jstep(); };
   // Rows of an image far larger than the caches, written in one sweep and
@@ -55,91 +70,116 @@ void vil_smooth_gradient_rms(const vil_image_view<vxl_byte>& src, double k,
   team.run([&](unsigned t) {
     const flush_subnormals flush;  // a mode of each thread's own
     const unsigned n = team.size();
-    const unsigned i0 = vil_thread_team::part_begin(ni, n, t, 16);
-    const unsigned wi = vil_thread_team::part_begin(ni, n, t + 1, 16) - i0;
+    const unsigned i0 = vil_thread_team::part_begin(ni, n, t, 64);
+    const unsigned i1 = vil_thread_team::part_begin(ni, n, t + 1, 64), wi = i1 - i0;
     double* acc1 = sums1.data() + i0;
     double* acc2 = sums2.data() + i0;
-    // The sweeps up and down go a block of rows at a time: the column steps
-    // of a block on every strip, then its row passes on every band.  One
-    // worker takes row_block rows, so that a block is still in cache when
-    // its rows are filtered; more share blocks of about 1 MB.
-    const unsigned block =
-        n == 1 ? row_block : std::max(row_block, (1u << 18) / ni / row_block * row_block);
-    const unsigned blocks = (nj + block - 1) / block;
-    auto first = [&](unsigned q) { return q * block; };
-    auto end = [&](unsigned q) { return std::min(nj, (q + 1) * block); };
-    // This worker's share of block q's row passes on image rows row(j):
-    // groups of row_block rows from the block's top, the rows below the last
-    // whole group one by one; each group fetches ahead the rows the sweep
-    // (up or down) reads next.  Down, the range is taken on the rows.
-    range& r = ranges[t];
-    auto row_passes = [&](unsigned q, bool up, auto row) {
-      const unsigned groups = (end(q) - first(q) + row_block - 1) / row_block;
-      for (unsigned g = vil_thread_team::part_begin(groups, n, t, 1);
-           g < vil_thread_team::part_begin(groups, n, t + 1, 1); ++g) {
-        const unsigned top = first(q) + g * row_block;
-        const unsigned rows_here = std::min(row_block, nj - top);
-        float* rows[row_block];
-        for (unsigned m = 0; m < rows_here; ++m) rows[m] = row(top + m);
-        const float* ahead[2 * row_block];
-        unsigned n_ahead = 0;
-        for (unsigned m = 1; rows_here == row_block && m <= row_block; ++m) {
-          const unsigned j = up ? top - m : top + row_block - 1 + m;
-          if (up ? m > top : j >= nj) break;
-          ahead[n_ahead++] = w(j);
-          ahead[n_ahead++] = d(j);
-        }
-        if (rows_here == row_block) {
-          row_pass(rows, row_block, ni, k, ahead, n_ahead);
-        } else {
-          for (unsigned m = 0; m < rows_here; ++m) row_pass(rows + m, 1, ni, k);
-        }
-        if (!up)
-          for (unsigned m = 0; m < rows_here; ++m)
-            vil_math_detail::add_to_range(rows[m], 1, ni, r.any, r.lo, r.hi);
+    double* my_halves = halves.data() + (lag + 1) * std::size_t(i0) * row_block;
+    // The forward sums come in from the left and the backward ones from the
+    // right, so the left half of the workers go forward first and the right
+    // half back first: no first half waits for a second one.
+    const bool forward_first = 2 * t < n;
+
+    // Half pass (the first or the second) of group q, in the order of row
+    // sweep s, on this strip of rows[0 .. m-1].
+    auto half = [&](unsigned s, unsigned q, bool second, float* const* rows, unsigned m,
+                    const float* const* ahead, unsigned n_ahead) {
+      const bool forward = forward_first != second;
+      const bool from_left = forward && t > 0, from_right = !forward && t + 1 < n;
+      const bool to_right = forward && t + 1 < n, to_left = !forward && t > 0;
+      const unsigned counters = (2 * s + (forward ? 0 : 1)) * n_max;
+      auto edge = [&](unsigned worker) {
+        return edges.data() + ((counters + worker) * std::size_t(groups) + q) * row_block;
+      };
+      double acc[row_block] = {};
+      if (from_left || from_right) {
+        const unsigned from = from_left ? t - 1 : t + 1;
+        progress.wait(counters + from, q + 1);
+        std::copy(edge(from), edge(from) + m, acc);
+      }
+      double* sums = my_halves + (q % (lag + 1)) * std::size_t(wi) * row_block;
+      if (forward)
+        row_half_forward(rows, m, i0, i1, k, acc, sums, second, ahead, n_ahead);
+      else
+        row_half_back(rows, m, i0, i1, k, acc, sums, second, ahead, n_ahead);
+      if (to_right || to_left) {
+        std::copy(acc, acc + m, edge(t));
+        progress.post(counters + t, q + 1);
       }
     };
-    auto forward2 = [&](unsigned q) {
-      for (unsigned j = end(q); j-- > first(q);)
-        column_step_forward(w(j) + i0, acc2, d(j) + i0, wi, k, stream);
+
+    // Row sweep s, up or down the image over the groups of rows of `image`:
+    // for each group, column_step(j) on its rows in the sweep's order, its
+    // first half pass, then the second half pass of the group `lag` before
+    // and finish(j) on that group's rows.  The half passes fetch the rows the
+    // next group's column steps read: of work, and of dest if they read it.
+    auto row_sweep = [&](unsigned s, bool up, auto image, bool reads_dest, auto column_step,
+                         auto finish) {
+      auto top = [&](unsigned q) { return (up ? groups - 1 - q : q) * row_block; };
+      auto height = [&](unsigned q) { return std::min(row_block, nj - top(q)); };
+      auto each_row = [&](unsigned q, auto f) {
+        const unsigned j0 = top(q), m = height(q);
+        for (unsigned r = 0; r < m; ++r) f(up ? j0 + m - 1 - r : j0 + r);
+      };
+      auto halves_of = [&](unsigned q, bool second, unsigned next) {
+        float* rows[row_block];
+        const unsigned m = height(q);
+        for (unsigned r = 0; r < m; ++r) rows[r] = image(top(q) + r);
+        const float* ahead[2 * row_block];
+        unsigned n_ahead = 0;
+        if (next < groups)
+          each_row(next, [&](unsigned j) {
+            ahead[n_ahead++] = w(j);
+            if (reads_dest) ahead[n_ahead++] = d(j);
+          });
+        const unsigned h = n_ahead / 2;
+        half(s, q, second, rows, m, second ? ahead + h : ahead, second ? n_ahead - h : h);
+      };
+      for (unsigned q = 0; q < groups + lag; ++q) {
+        if (q < groups) {
+          each_row(q, column_step);
+          halves_of(q, false, q + 1);
+        }
+        if (q >= lag) {
+          halves_of(q - lag, true, q + 1);
+          each_row(q - lag, finish);
+        }
+      }
     };
 
-    // Down: the gradient into dest, and the first filter's column sums from
-    // above, centre included, into work.
+    // Down: the first filter's column sums from above, centre included, of
+    // the gradient into work.
     std::vector<float> grad(wi);
-    vil_gradient_rms_detail::start_sweep(src, i0, i0 + wi);
+    vil_gradient_rms_detail::start_sweep(src, i0, i1);
     std::fill(acc1, acc1 + wi, 0.0);
     for (unsigned j = 0; j < nj; ++j) {
-      vil_gradient_rms_detail::row(src, j, i0, i0 + wi, grad.data());
-      copy_row(grad.data(), d(j) + i0, wi, stream);
+      vil_gradient_rms_detail::row(src, j, i0, i1, grad.data());
       column_step_forward(grad.data(), acc1, w(j) + i0, wi, k, stream);
     }
 
-    // Up: the first filter's columns completed with the sums from below, its
-    // rows filtered a block at a time as they are finished (still in cache),
-    // and then, on those rows, the second filter's column sums from below,
-    // centre included, into dest, whose gradient rows are used up by then.
+    // Up: the first filter's columns completed with the sums from below, of
+    // the gradient computed again (cheaper than writing it out and reading it
+    // back), its rows filtered as they are finished (still in cache), and
+    // then, on those rows, the second filter's column sums from below, centre
+    // included, into dest.
+    vil_gradient_rms_detail::start_sweep(src, i0, i1);
     std::fill(acc1, acc1 + wi, 0.0);
     std::fill(acc2, acc2 + wi, 0.0);
-    for (unsigned q = blocks; q-- > 0;) {
-      if (q + 1 < blocks) forward2(q + 1);
-      for (unsigned j = end(q); j-- > first(q);)
-        column_step_back(d(j) + i0, acc1, w(j) + i0, wi, k);
-      team.sync();
-      row_passes(q, true, w);
-      team.sync();
-    }
-    forward2(0);
+    row_sweep(
+        0, true, w, false,
+        [&](unsigned j) {
+          vil_gradient_rms_detail::row(src, j, i0, i1, grad.data());
+          column_step_back(grad.data(), acc1, w(j) + i0, wi, k);
+        },
+        [&](unsigned j) { column_step_forward(w(j) + i0, acc2, d(j) + i0, wi, k, stream); });
 
     // Down: the second filter's columns completed with the sums from above,
-    // its rows filtered a block at a time, and the range taken on them.
+    // its rows filtered, and the range taken on them.
     std::fill(acc2, acc2 + wi, 0.0);
-    for (unsigned q = 0; q < blocks; ++q) {
-      for (unsigned j = first(q); j < end(q); ++j)
-        column_step_back(w(j) + i0, acc2, d(j) + i0, wi, k);
-      team.sync();
-      row_passes(q, false, d);
-    }
+    range& r = ranges[t];
+    row_sweep(
+        1, false, d, true, [&](unsigned j) { column_step_back(w(j) + i0, acc2, d(j) + i0, wi, k); },
+        [&](unsigned j) { vil_math_detail::add_to_range(d(j) + i0, 1, wi, r.any, r.lo, r.hi); });
   });
   // Ranges merged in worker order: min and max of the same values.
   bool any = false;
