@@ -98,6 +98,20 @@ void ColumnStepBack(const float* in, double* acc, float* out, unsigned ni, doubl
   }
 }
 
+void CopyRow(const float* in, float* out, unsigned n, bool stream)
+{
+  const hn::ScalableTag<float> d;
+  const size_t N = hn::Lanes(d);
+  unsigned i = 0;
+  if (stream) {
+    for (; i < n && reinterpret_cast<std::uintptr_t>(out + i) % (N * sizeof(float)) != 0; ++i)
+      out[i] = in[i];
+    for (; i + N <= n; i += N) hn::Stream(hn::LoadU(d, in + i), d, out + i);
+    hwy::FlushStream();
+  }
+  std::copy(in + i, in + n, out + i);
+}
+
 // Lanes of a vector of doubles, known when this is compiled.
 constexpr size_t kN = hn::MaxLanes(D());
 // Row recursions run kG vectors side by side, so that their latencies
@@ -291,6 +305,7 @@ namespace vil_exp_filter_detail
 {
 HWY_EXPORT(ColumnStepForward);
 HWY_EXPORT(ColumnStepBack);
+HWY_EXPORT(CopyRow);
 HWY_EXPORT(RowHalfForward);
 HWY_EXPORT(RowHalfBack);
 }  // namespace vil_exp_filter_detail
@@ -344,6 +359,11 @@ void vil_exp_filter_detail::column_step_back(const float* in, double* acc, float
                                              unsigned ni, double k)
 {
   HWY_DYNAMIC_DISPATCH(ColumnStepBack)(in, acc, out, ni, k);
+}
+
+void vil_exp_filter_detail::copy_row(const float* in, float* out, unsigned n, bool stream)
+{
+  HWY_DYNAMIC_DISPATCH(CopyRow)(in, out, n, stream);
 }
 
 void vil_exp_filter_detail::row_pass(float* const* rows, unsigned n, unsigned ni, double k,

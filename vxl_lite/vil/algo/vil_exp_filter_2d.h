@@ -148,6 +148,9 @@ void column_step_forward(const float* in, double* acc, float* out, unsigned ni, 
                          bool stream);
 void column_step_back(const float* in, double* acc, float* out, unsigned ni, double k);
 
+// out[0 .. n-1] = in[0 .. n-1], past the caches when stream.
+void copy_row(const float* in, float* out, unsigned n, bool stream);
+
 // How many rows row_pass filters together.
 const unsigned row_block = 16;
 

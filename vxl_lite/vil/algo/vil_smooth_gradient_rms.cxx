@@ -66,6 +66,10 @@ void vil_smooth_gradient_rms(const vil_image_view<vxl_byte>& src, double k,
   // Rows of an image far larger than the caches, written in one sweep and
   // read only in the next, are written past the caches.
   const bool stream = std::size_t(ni) * nj * sizeof(float) > (std::size_t(16) << 20);
+  // The gradient of one plane is computed again going up rather than written
+  // out and read back: that costs less than the memory.  Of several planes it
+  // costs more.
+  const bool again = src.nplanes() == 1;
 
   team.run([&](unsigned t) {
     const flush_subnormals flush;  // a mode of each thread's own
@@ -148,28 +152,32 @@ void vil_smooth_gradient_rms(const vil_image_view<vxl_byte>& src, double k,
     };
 
     // Down: the first filter's column sums from above, centre included, of
-    // the gradient into work.
+    // the gradient into work; the gradient of several planes into dest too.
     std::vector<float> grad(wi);
     vil_gradient_rms_detail::start_sweep(src, i0, i1);
     std::fill(acc1, acc1 + wi, 0.0);
     for (unsigned j = 0; j < nj; ++j) {
       vil_gradient_rms_detail::row(src, j, i0, i1, grad.data());
+      if (!again) copy_row(grad.data(), d(j) + i0, wi, stream);
       column_step_forward(grad.data(), acc1, w(j) + i0, wi, k, stream);
     }
 
-    // Up: the first filter's columns completed with the sums from below, of
-    // the gradient computed again (cheaper than writing it out and reading it
-    // back), its rows filtered as they are finished (still in cache), and
-    // then, on those rows, the second filter's column sums from below, centre
-    // included, into dest.
+    // Up: the first filter's columns completed with the sums from below, its
+    // rows filtered as they are finished (still in cache), and then, on those
+    // rows, the second filter's column sums from below, centre included, into
+    // dest, whose gradient rows are used up by then.
     vil_gradient_rms_detail::start_sweep(src, i0, i1);
     std::fill(acc1, acc1 + wi, 0.0);
     std::fill(acc2, acc2 + wi, 0.0);
     row_sweep(
-        0, true, w, false,
+        0, true, w, !again,
         [&](unsigned j) {
-          vil_gradient_rms_detail::row(src, j, i0, i1, grad.data());
-          column_step_back(grad.data(), acc1, w(j) + i0, wi, k);
+          const float* in = d(j) + i0;
+          if (again) {
+            vil_gradient_rms_detail::row(src, j, i0, i1, grad.data());
+            in = grad.data();
+          }
+          column_step_back(in, acc1, w(j) + i0, wi, k);
         },
         [&](unsigned j) { column_step_forward(w(j) + i0, acc2, d(j) + i0, wi, k, stream); });
 
