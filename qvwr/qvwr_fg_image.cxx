@@ -76,8 +76,8 @@ void qvwr_fg_image::draw(QPainter& painter, const QRect& area)
 {
   if (!isVisible() || !area.intersects(boundBox())) return;
   if (qimage_.width() == 0 || qimage_.height() == 0) return;
-  // The pixmap carries its ratio: it covers its device pixels one to one.
-  painter.drawPixmap(QPointF(device_x_, device_y_) / ratio_, pixmap_);
+  // The image carries its ratio: it covers its device pixels one to one.
+  painter.drawImage(QPointF(device_x_, device_y_) / ratio_, shownImage());
 }
 
 void qvwr_fg_image::computeImage()
@@ -102,10 +102,16 @@ void qvwr_fg_image::computeImage()
     const unsigned np = image_.nplanes();
     const bool grey = np == 1 || np == 2;
     const QImage::Format fmt = grey ? QImage::Format_Indexed8 : QImage::Format_RGB32;
-    // Keep the buffer when only the content changes.
+    // Keep the buffers when only the content changes: fresh memory costs a
+    // page clearing.  Grey is painted through its colours, in 32 bits.
     if (qimage_.size() != dev.size() || qimage_.format() != fmt)
       qimage_ = QImage(dev.size(), fmt);
-    if (qimage_.isNull()) {
+    grey_ = grey;
+    if (!grey)
+      rgb_ = QImage();
+    else if (rgb_.size() != dev.size())
+      rgb_ = QImage(dev.size(), QImage::Format_RGB32);
+    if (qimage_.isNull() || (grey && rgb_.isNull())) {
       // Qt gives a null image when it cannot allocate one: nothing to show.
       area = vgl_box_2d<int>();
       dev = QRect();
@@ -116,7 +122,11 @@ void qvwr_fg_image::computeImage()
       qimage_.fill(0u);  // planes the resampler cannot show: black, not stale memory
     }
   }
-  if (area.is_empty()) qimage_ = QImage();
+  if (area.is_empty()) {
+    qimage_ = QImage();
+    rgb_ = QImage();
+    grey_ = false;
+  }
 
   if (!qimage_.isNull()) {
     // Image pixels to the display image's own pixels: pixel centres at
@@ -134,9 +144,6 @@ void qvwr_fg_image::computeImage()
     if (i2a.form() == vimt_transform_2d::Translation)
       i2a.set_zoom_only(1.0, 1.0, i2a.xt(), i2a.yt());
 
-    // The pixmap may share the old pixels: let go of it first, or writing
-    // them would copy them.
-    pixmap_ = QPixmap();
     uchar* bits = qimage_.bits();
     const qsizetype bpl = qimage_.bytesPerLine();
     const int W = qimage_.width(), H = qimage_.height();
@@ -144,7 +151,7 @@ void qvwr_fg_image::computeImage()
     for (int j = 0; j < H; ++j) rows[std::size_t(j)] = bits + j * bpl;
     ti.transform(rows.data(), W, H, image_, i2a, interp_method_ > 0, hist_eq_);
     qimage_.setDevicePixelRatio(ratio_);
-    pixmap_.convertFromImage(qimage_, Qt::AutoColor);
+    if (grey_) colourGrey();
   }
 
   pixmap_x_ = area.min_x();
@@ -152,6 +159,23 @@ void qvwr_fg_image::computeImage()
   device_x_ = dev.left();
   device_y_ = dev.top();
   setBoundBox(QRect(QPoint(area.min_x(), area.min_y()), QPoint(area.max_x(), area.max_y())));
+}
+
+void qvwr_fg_image::colourGrey()
+{
+  QRgb table[256];
+  const QList<QRgb> colours = qimage_.colorTable();
+  for (int g = 0; g < 256; ++g) table[g] = g < colours.size() ? colours[g] : qRgb(0, 0, 0);
+  const uchar* src = qimage_.constBits();
+  uchar* dest = rgb_.bits();
+  const qsizetype sbpl = qimage_.bytesPerLine(), dbpl = rgb_.bytesPerLine();
+  const int W = qimage_.width();
+  for (int j = 0; j < qimage_.height(); ++j) {
+    const uchar* s = src + j * sbpl;
+    QRgb* d = reinterpret_cast<QRgb*>(dest + j * dbpl);
+    for (int i = 0; i < W; ++i) d[i] = table[s[i]];
+  }
+  rgb_.setDevicePixelRatio(ratio_);
 }
 
 void qvwr_fg_image::setGreyscale()

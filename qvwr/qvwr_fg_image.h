@@ -3,9 +3,10 @@
 // Figure showing an 8-bit image in a qvwr_viewer.  It keeps a display-
 // resolution copy of the visible part of the image, rebuilt once per change
 // of image, mapping, interpolation or equalisation; painting only blits it.
+// The painted picture is a 32-bit image rebuilt in place: a pixmap made
+// from it would be a copy of tens of megabytes on a high-density screen.
 #include <string>
 #include <QImage>
-#include <QPixmap>
 #include <qvwr/qvwr_figure.h>
 #include <vimt/vimt_image_2d_of.h>
 #include <vimt/vimt_transform_2d.h>
@@ -44,12 +45,15 @@ class qvwr_fg_image : public qvwr_figure
 
   const vimt_image_2d_of<unsigned char>& image() const { return image_; }
   const QImage& displayImage() const { return qimage_; }
-  const QPixmap& pixmap() const { return pixmap_; }
+  // What draw() paints: the display image itself, or for grey its colours.
+  const QImage& shownImage() const { return grey_ ? rgb_ : qimage_; }
   int pixmapX() const { return pixmap_x_; }
   int pixmapY() const { return pixmap_y_; }
 
  private:
   bool hasPixels() const { return image_.ni() != 0 && image_.nj() != 0; }
+  // rgb_ from the grey display image and its colour table (same size).
+  void colourGrey();
 
   vimt_image_2d_of<unsigned char> image_;
   vimt_transform_2d w2d_;
@@ -59,7 +63,9 @@ class qvwr_fg_image : public qvwr_figure
   double range_hi_{255.0};
   bool mapping_mode_{true};
   QImage qimage_;
-  QPixmap pixmap_;
+  // The grey display image through its colour table, when grey_.
+  QImage rgb_;
+  bool grey_{false};
   int pixmap_x_{0};
   int pixmap_y_{0};
   // The device pixel ratio of the last rebuild, and the device pixel of the

@@ -98,9 +98,9 @@ TEST(QvwrHighDensity, MovedToADenserScreenTheImageRebuildsOnce)
   const qreal r2 = v->devicePixelRatioF();
   ASSERT_NE(r1, r2);
   EXPECT_EQ(fig.displayImage().width(), qRound(w1 * r2 / r1));
-  const qint64 built = fig.pixmap().cacheKey();
+  const qint64 built = fig.shownImage().cacheKey();
   v->repaint();
-  EXPECT_EQ(fig.pixmap().cacheKey(), built);
+  EXPECT_EQ(fig.shownImage().cacheKey(), built);
 }
 
 TEST(QvwrHighDensity, SnakeCurveIsOneLogicalPixelWide)

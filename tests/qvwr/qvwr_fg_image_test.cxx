@@ -105,24 +105,24 @@ TEST(qvwr_fg_image, rebuilds_only_on_changes_never_in_draw)
 {
   identity_view v;
   v.fig.set(grey_ramp(30, 20));
-  const qint64 k0 = v.fig.pixmap().cacheKey();
+  const qint64 k0 = v.fig.shownImage().cacheKey();
 
   v.shot();
   v.viewer.repaint();
-  EXPECT_EQ(v.fig.pixmap().cacheKey(), k0) << "painting rebuilt the display image";
+  EXPECT_EQ(v.fig.shownImage().cacheKey(), k0) << "painting rebuilt the display image";
 
   v.fig.setInterpMethod(v.fig.interpMethod());
-  EXPECT_EQ(v.fig.pixmap().cacheKey(), k0) << "same interpolation method rebuilt";
+  EXPECT_EQ(v.fig.shownImage().cacheKey(), k0) << "same interpolation method rebuilt";
   v.fig.setInterpMethod(v.fig.interpMethod() + 1);
-  const qint64 k1 = v.fig.pixmap().cacheKey();
+  const qint64 k1 = v.fig.shownImage().cacheKey();
   EXPECT_NE(k1, k0);
 
   v.fig.set_hist_eq(false);  // same value still rebuilds
-  const qint64 k2 = v.fig.pixmap().cacheKey();
+  const qint64 k2 = v.fig.shownImage().cacheKey();
   EXPECT_NE(k2, k1);
 
   v.fig.set_mapping_mode(true);  // unchanged mode: nothing
-  EXPECT_EQ(v.fig.pixmap().cacheKey(), k2);
+  EXPECT_EQ(v.fig.shownImage().cacheKey(), k2);
 }
 
 TEST(qvwr_fg_image, equalisation_changes_grey_but_not_colour)
