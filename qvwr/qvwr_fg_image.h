@@ -3,8 +3,9 @@
 // Figure showing an 8-bit image in a qvwr_viewer.  It keeps a display-
 // resolution copy of the visible part of the image, rebuilt once per change
 // of image, mapping, interpolation or equalisation; painting only blits it.
-// The painted picture is a 32-bit image rebuilt in place: a pixmap made
-// from it would be a copy of tens of megabytes on a high-density screen.
+// The painted picture is a 32-bit image rebuilt in place: a pixmap of a
+// grey (8-bit) display image would be its conversion into fresh memory at
+// each rebuild.
 #include <string>
 #include <QImage>
 #include <qvwr/qvwr_figure.h>
