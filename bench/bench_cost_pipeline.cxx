@@ -50,7 +50,7 @@ void pipeline_fused(const vil_image_view<vxl_byte>& image, cost_state& s)
 {
   float lo;
   vil_smooth_gradient_rms(image, smooth_k, s.cost, s.work, lo, s.max_cost, s.threads);
-  vil_convert_stretch_range_known(s.cost, lo, s.max_cost, s.display);
+  vil_convert_stretch_range_known(s.cost, lo, s.max_cost, s.display, s.threads);
 }
 
 // The same fast steps called one after the other, each a sweep of its own.
