@@ -48,9 +48,7 @@ HWY_EXPORT(StretchRow);
 void vil_convert_detail::in_row_bands(unsigned n_rows, std::size_t n_pixels, unsigned n_threads,
                                       const std::function<void(unsigned, unsigned)>& rows)
 {
-  // Bands of 16384 pixels at least, as the gradient's: a small image's
-  // stretch takes less time than starting a thread.
-  vil_thread_team team(unsigned(std::min<std::size_t>({n_threads, n_rows, n_pixels >> 14})));
+  vil_thread_team team(std::min(n_rows, vil_thread_team::for_pixels(n_threads, n_pixels)));
   team.run([&](unsigned t) {
     const unsigned n = team.size();
     rows(vil_thread_team::part_begin(n_rows, n, t, 1), vil_thread_team::part_begin(n_rows, n, t + 1, 1));

@@ -15,8 +15,8 @@ namespace vil_convert_detail
 unsigned stretch_row_fast(const float* s, vxl_byte* d, unsigned n, double a, double b);
 
 // rows(begin, end) over [0, n_rows) cut into bands, one for each of up to
-// n_threads workers, fewer where a band would have under 16384 of the
-// image's n_pixels.
+// n_threads workers, fewer for a small image (vil_thread_team::for_pixels
+// of its n_pixels).
 void in_row_bands(unsigned n_rows, std::size_t n_pixels, unsigned n_threads,
                   const std::function<void(unsigned, unsigned)>& rows);
 }  // namespace vil_convert_detail

@@ -211,8 +211,8 @@ void vil_gradient_rms_3x3(const vil_image_view<vxl_byte>& src, vil_image_view<fl
   const unsigned ni = src.ni(), nj = src.nj();
   dest.set_size(ni, nj, 1);
   if (ni == 0 || nj == 0) return;
-  // Row bands, a worker for every 16K pixels at most.
-  vil_thread_team team(std::min<std::size_t>(n_threads, std::max<std::size_t>(1, std::size_t(ni) * nj >> 14)));
+  // Row bands.
+  vil_thread_team team(vil_thread_team::for_pixels(n_threads, std::size_t(ni) * nj));
   team.run([&](unsigned t) {
     const unsigned n = team.size();
     vil_gradient_rms_detail::start_sweep(src, 0, ni);

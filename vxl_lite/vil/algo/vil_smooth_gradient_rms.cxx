@@ -39,9 +39,9 @@ void vil_smooth_gradient_rms(const vil_image_view<vxl_byte>& src, double k,
   // the other strips, and a row pass only the sums that cross a strip's
   // edges, which neighbours hand each other through `progress`.  So workers
   // never wait at a barrier, and each strip stays in its worker's caches.
-  // A worker for every 16K pixels and 64 columns at most.
-  const std::size_t most = std::max<std::size_t>(1, std::size_t(ni) * nj >> 14);
-  vil_thread_team team(unsigned(std::min<std::size_t>({n_threads, most, (ni + 63) / 64})));
+  // A strip is 64 columns at least.
+  vil_thread_team team(
+      std::min(vil_thread_team::for_pixels(n_threads, std::size_t(ni) * nj), (ni + 63) / 64));
   const unsigned n_max = team.size();
   // The row passes go in groups of row_block rows; the rows below the last
   // whole group form a group of their own.

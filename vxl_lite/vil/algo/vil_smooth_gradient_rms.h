@@ -17,7 +17,7 @@
 // image size is allocated (one that shares dest's memory is left alone, and
 // the call allocates its own).
 // [min_value, max_value] is dest's value range (0, 0 for an empty image).
-// Column strips and row bands go to up to n_threads workers (fewer on small
+// Column strips go to up to n_threads workers (fewer on small or narrow
 // images); the result is the same, bit for bit, for any count.
 void vil_smooth_gradient_rms(const vil_image_view<vxl_byte>& src, double k,
                              vil_image_view<float>& dest, vil_image_view<float>& scratch,

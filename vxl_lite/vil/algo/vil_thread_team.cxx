@@ -64,6 +64,11 @@ unsigned vil_thread_team::available()
   return std::max(1u, std::thread::hardware_concurrency());
 }
 
+unsigned vil_thread_team::for_pixels(unsigned n_threads, std::size_t n_pixels)
+{
+  return unsigned(std::max<std::size_t>(1, std::min<std::size_t>(n_threads, n_pixels / pixels_per_worker)));
+}
+
 unsigned vil_thread_team::part_begin(unsigned n, unsigned parts, unsigned part, unsigned align)
 {
   if (part >= parts) return n;

@@ -9,6 +9,7 @@
 // write into the same cache line, and each line's arithmetic is the one a
 // single worker would do: the results do not depend on the worker count.
 #include <condition_variable>
+#include <cstddef>
 #include <functional>
 #include <mutex>
 
@@ -31,6 +32,12 @@ class vil_thread_team
 
   // The CPUs this process may run on.
   static unsigned available();
+
+  // The workers worth having for an image of n_pixels: up to n_threads, one
+  // for every pixels_per_worker (about a millisecond of work), at least 1.
+  // A smaller share takes less time than waking a thread for it.
+  static const std::size_t pixels_per_worker = std::size_t(1) << 18;
+  static unsigned for_pixels(unsigned n_threads, std::size_t n_pixels);
 
   // [begin, end) of part `part` of [0, n) cut into `parts` pieces whose
   // inner edges are multiples of `align`.
