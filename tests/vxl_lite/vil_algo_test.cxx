@@ -568,8 +568,8 @@ TEST(VilSmoothGradientRms, AnyThreadCountGivesTheSameBits)
   struct Case { unsigned ni, nj, np; bool interleaved; };
   on_every_target([] {
     // Images large enough for three workers.
-    for (Case c : {Case{2000, 410, 1, false}, Case{1000, 790, 1, false}, Case{901, 870, 3, true},
-                   Case{901, 870, 3, false}, Case{610, 1300, 2, true}, Case{900, 880, 4, true}}) {
+    for (Case c : {Case{2000, 410, 1, false}, Case{901, 870, 3, true}, Case{901, 870, 3, false},
+                   Case{610, 1300, 2, true}}) {
       vil_image_view<vxl_byte> im = random_bytes(c.ni, c.nj, c.np, c.ni + c.nj);
       for (unsigned d = 0; d < 6; ++d)
         vil_fill_disk(im, c.ni * (0.1 + 0.15 * d), c.nj * (0.8 - 0.12 * d), c.nj / 5.0, vxl_byte(250));
