@@ -71,14 +71,6 @@ point_list reference_run(point_list start, const tessaly& w)
   return pts;
 }
 
-double perimeter(const point_list& pts)
-{
-  double len = 0;
-  for (std::size_t k = 0; k < pts.size(); ++k)
-    len += (pts[(k + 1) % pts.size()] - pts[k]).length();
-  return len;
-}
-
 // The shape figure draws exactly the snake at its world position.
 void expect_shape_shows_snake(tessaly& w)
 {
@@ -453,14 +445,14 @@ TEST(TessalyRun, AllInternalShrinksEveryPressUntilTheBox)
   wt->setValue(0);
   click_around_disc(*w);
   dialog_closer closer;
-  double last = perimeter(w->edit_points().points());
+  double last = measure_snake(w->edit_points().points()).perimeter;
   int presses = 0;
   while (closer.titles.isEmpty() && presses < 30) {
     press_run(*w);
     ++presses;
     if (!closer.titles.isEmpty())
       break;
-    const double now = perimeter(w->edit_points().points());
+    const double now = measure_snake(w->edit_points().points()).perimeter;
     EXPECT_LT(now, last) << "press " << presses;
     last = now;
   }
