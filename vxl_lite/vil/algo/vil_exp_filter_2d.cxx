@@ -273,28 +273,23 @@ void BackBlock(float* const* rows, unsigned i0, unsigned i1, double k, double* a
   for (size_t g = 0; g < kG; ++g) hn::StoreU(a[g], d, acc + g * kN);
 }
 
-void RowHalfForward(float* const* rows, unsigned n, unsigned i0, unsigned i1, double k,
-                    double* acc, double* sums, bool second, const float* const* ahead,
-                    unsigned n_ahead)
+// One half pass: the four cases of direction and half, for a whole block of
+// rows or for fewer rows one sample at a time.
+void RowHalf(float* const* rows, unsigned n, unsigned i0, unsigned i1, double k, bool forward,
+             bool second, double* acc, double* sums, const float* const* ahead, unsigned n_ahead)
 {
+  using lines_fn = void (*)(float* const*, unsigned, unsigned, unsigned, unsigned, double,
+                            double*, double*);
+  using block_fn = void (*)(float* const*, unsigned, unsigned, double, double*, double*,
+                            const float* const*, unsigned);
+  static const lines_fn lines[2][2] = {{BackLines<false>, BackLines<true>},
+                                       {ForwardLines<false>, ForwardLines<true>}};
+  static const block_fn blocks[2][2] = {{BackBlock<false>, BackBlock<true>},
+                                        {ForwardBlock<false>, ForwardBlock<true>}};
   if (n != row_block)
-    second ? ForwardLines<true>(rows, n, i0, i0, i1, k, acc, sums)
-           : ForwardLines<false>(rows, n, i0, i0, i1, k, acc, sums);
+    lines[forward][second](rows, n, i0, i0, i1, k, acc, sums);
   else
-    second ? ForwardBlock<true>(rows, i0, i1, k, acc, sums, ahead, n_ahead)
-           : ForwardBlock<false>(rows, i0, i1, k, acc, sums, ahead, n_ahead);
-}
-
-void RowHalfBack(float* const* rows, unsigned n, unsigned i0, unsigned i1, double k,
-                 double* acc, double* sums, bool second, const float* const* ahead,
-                 unsigned n_ahead)
-{
-  if (n != row_block)
-    second ? BackLines<true>(rows, n, i0, i0, i1, k, acc, sums)
-           : BackLines<false>(rows, n, i0, i0, i1, k, acc, sums);
-  else
-    second ? BackBlock<true>(rows, i0, i1, k, acc, sums, ahead, n_ahead)
-           : BackBlock<false>(rows, i0, i1, k, acc, sums, ahead, n_ahead);
+    blocks[forward][second](rows, i0, i1, k, acc, sums, ahead, n_ahead);
 }
 }  // namespace HWY_NAMESPACE
 }  // namespace vil_exp_filter_detail
@@ -306,8 +301,7 @@ namespace vil_exp_filter_detail
 HWY_EXPORT(ColumnStepForward);
 HWY_EXPORT(ColumnStepBack);
 HWY_EXPORT(CopyRow);
-HWY_EXPORT(RowHalfForward);
-HWY_EXPORT(RowHalfBack);
+HWY_EXPORT(RowHalf);
 }  // namespace vil_exp_filter_detail
 
 namespace
@@ -378,25 +372,16 @@ void vil_exp_filter_detail::row_pass(float* const* rows, unsigned n, unsigned ni
   double* sums = scratch<double>(std::size_t(ni) * row_block, 1);
   double acc[row_block] = {};
   const unsigned half = n_ahead / 2;
-  row_half_forward(rows, n, 0, ni, k, acc, sums, false, ahead, half);
+  row_half(rows, n, 0, ni, k, true, false, acc, sums, ahead, half);
   std::fill(acc, acc + row_block, 0.0);
-  row_half_back(rows, n, 0, ni, k, acc, sums, true, ahead + half, n_ahead - half);
+  row_half(rows, n, 0, ni, k, false, true, acc, sums, ahead + half, n_ahead - half);
 }
 
-void vil_exp_filter_detail::row_half_forward(float* const* rows, unsigned n, unsigned i0,
-                                             unsigned i1, double k, double* acc, double* sums,
-                                             bool second, const float* const* ahead,
-                                             unsigned n_ahead)
+void vil_exp_filter_detail::row_half(float* const* rows, unsigned n, unsigned i0, unsigned i1,
+                                     double k, bool forward, bool second, double* acc,
+                                     double* sums, const float* const* ahead, unsigned n_ahead)
 {
-  HWY_DYNAMIC_DISPATCH(RowHalfForward)(rows, n, i0, i1, k, acc, sums, second, ahead, n_ahead);
-}
-
-void vil_exp_filter_detail::row_half_back(float* const* rows, unsigned n, unsigned i0,
-                                          unsigned i1, double k, double* acc, double* sums,
-                                          bool second, const float* const* ahead,
-                                          unsigned n_ahead)
-{
-  HWY_DYNAMIC_DISPATCH(RowHalfBack)(rows, n, i0, i1, k, acc, sums, second, ahead, n_ahead);
+  HWY_DYNAMIC_DISPATCH(RowHalf)(rows, n, i0, i1, k, forward, second, acc, sums, ahead, n_ahead);
 }
 
 // Flush-to-zero is a mode of the processor's floating-point unit; the C

@@ -164,19 +164,17 @@ void row_pass(float* const* rows, unsigned n, unsigned ni, double k,
 
 // The row pass on a strip of columns [i0, i1) of rows[0 .. n-1] (n <=
 // row_block), for workers that each own a strip of the same rows.  It is two
-// halves, one each way along the rows, taken in either order: the first keeps
-// its sums in sums[(i - i0) * row_block + r], the second (second = true)
-// combines them with its own into the filtered rows.  acc[0 .. n-1] carries
-// a direction's sums over the strip's edges: forward, in from the strip on
-// the left (0 at the image's left edge) and out to the one on the right;
-// back, the other way round.  Any cut into strips gives row_pass's bits.
-// Each half fetches the rows ahead[0 .. n_ahead-1] over its columns.
-void row_half_forward(float* const* rows, unsigned n, unsigned i0, unsigned i1, double k,
-                      double* acc, double* sums, bool second,
-                      const float* const* ahead = nullptr, unsigned n_ahead = 0);
-void row_half_back(float* const* rows, unsigned n, unsigned i0, unsigned i1, double k,
-                   double* acc, double* sums, bool second, const float* const* ahead = nullptr,
-                   unsigned n_ahead = 0);
+// halves, one each way along the rows (forward or not), taken in either
+// order: the first keeps its sums in sums[(i - i0) * row_block + r], the
+// second (second = true) combines them with its own into the filtered rows.
+// acc[0 .. n-1] carries a direction's sums over the strip's edges: forward,
+// in from the strip on the left (0 at the image's left edge) and out to the
+// one on the right; back, the other way round.  Any cut into strips gives
+// row_pass's bits.  Each half fetches the rows ahead[0 .. n_ahead-1] over
+// its columns.
+void row_half(float* const* rows, unsigned n, unsigned i0, unsigned i1, double k, bool forward,
+              bool second, double* acc, double* sums, const float* const* ahead = nullptr,
+              unsigned n_ahead = 0);
 
 // Far from any edge the sums decay towards 0 and, over a wide flat area,
 // into subnormal numbers, which many processors handle many times slower.

@@ -102,10 +102,7 @@ void vil_smooth_gradient_rms(const vil_image_view<vxl_byte>& src, double k,
         std::copy(edge(from), edge(from) + m, acc);
       }
       double* sums = my_halves + (q % (lag + 1)) * std::size_t(wi) * row_block;
-      if (forward)
-        row_half_forward(rows, m, i0, i1, k, acc, sums, second, ahead, n_ahead);
-      else
-        row_half_back(rows, m, i0, i1, k, acc, sums, second, ahead, n_ahead);
+      row_half(rows, m, i0, i1, k, forward, second, acc, sums, ahead, n_ahead);
       if (to_right || to_left) {
         std::copy(acc, acc + m, edge(t));
         progress.post(counters + t, q + 1);
