@@ -520,6 +520,11 @@ TEST(VilSmoothGradientRms, SameAsGradientThenBothFiltersAndRange)
       EXPECT_EQ(lo, rlo);
       EXPECT_EQ(hi, rhi);
       EXPECT_NEAR(hi, ehi, 1e-6 * ehi);
+      vil_image_view<float> gradient, from_gradient;
+      vil_gradient_rms_3x3(im, gradient);
+      vil_smooth_gradient_rms(gradient, c.k, from_gradient, work, lo, hi);
+      EXPECT_TRUE(identical(from_gradient, out));
+      EXPECT_EQ(hi, rhi);
       if (c.np > 1) {
         vil_image_view<float> inter;
         vil_smooth_gradient_rms(interleaved_copy(im), c.k, inter, work, lo, hi);
@@ -588,6 +593,9 @@ TEST(VilSmoothGradientRms, AnyThreadCountGivesTheSameBits)
         EXPECT_TRUE(identical(one, many));
         EXPECT_EQ(lo, lo1);
         EXPECT_EQ(hi, hi1);
+        vil_smooth_gradient_rms(grad_one, 0.8, many, work, lo, hi, n);
+        EXPECT_TRUE(identical(one, many));
+        EXPECT_EQ(hi, hi1);
         vil_gradient_rms_3x3(im, grad_many, n);
         EXPECT_TRUE(identical(grad_one, grad_many));
         vil_convert_stretch_range_known(grad_one, 2.0f, 300.0f, shown_many, n);
@@ -600,7 +608,8 @@ TEST(VilSmoothGradientRms, AnyThreadCountGivesTheSameBits)
 }
 
 // What a caller may hand it: no pixels, one image as both output and
-// scratch, an output that is a plane of an interleaved image, a negative k.
+// scratch, an output that is a plane of an interleaved image, a gradient
+// that is the output or such a plane, a negative k.
 TEST(VilSmoothGradientRms, EmptySharedAndStridedImages)
 {
   vil_image_view<float> out, work;
@@ -626,6 +635,17 @@ TEST(VilSmoothGradientRms, EmptySharedAndStridedImages)
   EXPECT_TRUE(close_to(plane, expected, 1e-6));
   EXPECT_EQ(pair(0, 0, 0), -1.0f);  // the other plane is untouched
   EXPECT_EQ(hi, ehi);
+
+  // A gradient that is also the output, and one in a plane of an interleaved image.
+  vil_image_view<float> gradient, in_pair(plane.memory_chunk(), plane.top_left_ptr(), 30, 20, 1,
+                                          plane.istep(), plane.jstep(), 1);
+  vil_gradient_rms_3x3(im, gradient);
+  for (unsigned j = 0; j < 20; ++j)
+    for (unsigned i = 0; i < 30; ++i) in_pair(i, j) = gradient(i, j);
+  vil_smooth_gradient_rms(in_pair, 0.75, out, work, lo, hi);
+  EXPECT_TRUE(identical(out, both));
+  vil_smooth_gradient_rms(gradient, 0.75, gradient, work, lo, hi);
+  EXPECT_TRUE(identical(gradient, both));
 
   smooth_by_calls(im, -0.5, expected, elo, ehi);
   vil_smooth_gradient_rms(im, -0.5, out, work, lo, hi);

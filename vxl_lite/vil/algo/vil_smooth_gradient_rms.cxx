@@ -9,28 +9,49 @@
 #include <vil/algo/vil_thread_team.h>
 #include <vil/vil_math.h>
 
-void vil_smooth_gradient_rms(const vil_image_view<vxl_byte>& src, double k,
-                             vil_image_view<float>& dest, vil_image_view<float>& scratch,
-                             float& min_value, float& max_value, unsigned n_threads)
+namespace
+{
+// The gradient's rows, computed from the 8-bit image as they are needed.
+struct rows_of_image
+{
+  const vil_image_view<vxl_byte>& src;
+  // The gradient of one plane is computed again going up rather than written
+  // out and read back: that costs less than the memory.  Of several planes it
+  // costs more.
+  bool again() const { return src.nplanes() == 1; }
+  // On a worker, before each sweep over the columns [i0, i1).
+  void start(unsigned i0, unsigned i1) const { vil_gradient_rms_detail::start_sweep(src, i0, i1); }
+  // Columns i0 .. i1-1 of row j, in buf (i1 - i0 floats) or elsewhere.
+  const float* row(unsigned j, unsigned i0, unsigned i1, float* buf) const
+  {
+    vil_gradient_rms_detail::row(src, j, i0, i1, buf);
+    return buf;
+  }
+};
+
+// The gradient's rows read from an image of them.
+struct rows_of_gradient
+{
+  const vil_image_view<float>& gradient;
+  bool again() const { return true; }
+  void start(unsigned, unsigned) const {}
+  const float* row(unsigned j, unsigned i0, unsigned, float*) const
+  {
+    return gradient.top_left_ptr() + j * gradient.jstep() + i0;
+  }
+};
+
+bool shares_memory(const vil_image_view<float>& a, const vil_image_view<float>& b)
+{
+  return &a == &b || (a.memory_chunk() && a.memory_chunk() == b.memory_chunk());
+}
+
+template <class gradient_rows>
+void smooth_sweeps(const gradient_rows& gradient, unsigned ni, unsigned nj, double k,
+                   vil_image_view<float>& dest, vil_image_view<float>& work, float& min_value,
+                   float& max_value, unsigned n_threads)
 {
   using namespace vil_exp_filter_detail;
-  const unsigned ni = src.ni(), nj = src.nj();
-  dest.set_size(ni, nj, 1);
-  // Scratch that is dest itself, or shares its pixels, is replaced by an
-  // image of its own for this call.
-  vil_image_view<float> own_work;
-  const bool shared = &scratch == &dest ||
-                      (scratch.memory_chunk() && scratch.memory_chunk() == dest.memory_chunk());
-  vil_image_view<float>& work = shared ? own_work : scratch;
-  work.set_size(ni, nj, 1);
-  if (dest.istep() != 1 || work.istep() != 1) {
-    // Views into other images' memory: the calls one after the other.
-    vil_gradient_rms_3x3(src, dest);
-    vil_exp_filter_2d<float, float, double>(dest, work, k, k);
-    vil_exp_filter_2d<float, float, double>(work, dest, k, k);
-    vil_math_value_range(dest, min_value, max_value);
-    return;
-  }
   min_value = max_value = 0.0f;
   if (ni == 0 || nj == 0) return;
 
@@ -66,10 +87,7 @@ void vil_smooth_gradient_rms(const vil_image_view<vxl_byte>& src, double k,
   // Rows of an image far larger than the caches, written in one sweep and
   // read only in the next, are written past the caches.
   const bool stream = std::size_t(ni) * nj * sizeof(float) > (std::size_t(16) << 20);
-  // The gradient of one plane is computed again going up rather than written
-  // out and read back: that costs less than the memory.  Of several planes it
-  // costs more.
-  const bool again = src.nplanes() == 1;
+  const bool again = gradient.again();
 
   team.run([&](unsigned t) {
     const flush_subnormals flush;  // a mode of each thread's own
@@ -151,29 +169,25 @@ void vil_smooth_gradient_rms(const vil_image_view<vxl_byte>& src, double k,
     // Down: the first filter's column sums from above, centre included, of
     // the gradient into work; the gradient of several planes into dest too.
     std::vector<float> grad(wi);
-    vil_gradient_rms_detail::start_sweep(src, i0, i1);
+    gradient.start(i0, i1);
     std::fill(acc1, acc1 + wi, 0.0);
     for (unsigned j = 0; j < nj; ++j) {
-      vil_gradient_rms_detail::row(src, j, i0, i1, grad.data());
-      if (!again) copy_row(grad.data(), d(j) + i0, wi, stream);
-      column_step_forward(grad.data(), acc1, w(j) + i0, wi, k, stream);
+      const float* g = gradient.row(j, i0, i1, grad.data());
+      if (!again) copy_row(g, d(j) + i0, wi, stream);
+      column_step_forward(g, acc1, w(j) + i0, wi, k, stream);
     }
 
     // Up: the first filter's columns completed with the sums from below, its
     // rows filtered as they are finished (still in cache), and then, on those
     // rows, the second filter's column sums from below, centre included, into
     // dest, whose gradient rows are used up by then.
-    vil_gradient_rms_detail::start_sweep(src, i0, i1);
+    gradient.start(i0, i1);
     std::fill(acc1, acc1 + wi, 0.0);
     std::fill(acc2, acc2 + wi, 0.0);
     row_sweep(
         0, true, w, !again,
         [&](unsigned j) {
-          const float* in = d(j) + i0;
-          if (again) {
-            vil_gradient_rms_detail::row(src, j, i0, i1, grad.data());
-            in = grad.data();
-          }
+          const float* in = again ? gradient.row(j, i0, i1, grad.data()) : d(j) + i0;
           column_step_back(in, acc1, w(j) + i0, wi, k);
         },
         [&](unsigned j) { column_step_forward(w(j) + i0, acc2, d(j) + i0, wi, k, stream); });
@@ -194,4 +208,52 @@ void vil_smooth_gradient_rms(const vil_image_view<vxl_byte>& src, double k,
     if (!any || r.hi > max_value) max_value = r.hi;
     any = true;
   }
+}
+}  // namespace
+
+void vil_smooth_gradient_rms(const vil_image_view<vxl_byte>& src, double k,
+                             vil_image_view<float>& dest, vil_image_view<float>& scratch,
+                             float& min_value, float& max_value, unsigned n_threads)
+{
+  const unsigned ni = src.ni(), nj = src.nj();
+  dest.set_size(ni, nj, 1);
+  // Scratch that is dest itself, or shares its pixels, is replaced by an
+  // image of its own for this call.
+  vil_image_view<float> own_work;
+  vil_image_view<float>& work = shares_memory(scratch, dest) ? own_work : scratch;
+  work.set_size(ni, nj, 1);
+  if (dest.istep() != 1 || work.istep() != 1) {
+    // Views into other images' memory: the calls one after the other.
+    vil_gradient_rms_3x3(src, dest);
+    vil_exp_filter_2d<float, float, double>(dest, work, k, k);
+    vil_exp_filter_2d<float, float, double>(work, dest, k, k);
+    vil_math_value_range(dest, min_value, max_value);
+    return;
+  }
+  smooth_sweeps(rows_of_image{src}, ni, nj, k, dest, work, min_value, max_value, n_threads);
+}
+
+void vil_smooth_gradient_rms(const vil_image_view<float>& gradient, double k,
+                             vil_image_view<float>& dest, vil_image_view<float>& scratch,
+                             float& min_value, float& max_value, unsigned n_threads)
+{
+  // Held by a view of its own, in case dest is the gradient's.
+  vil_image_view<float> g = gradient;
+  const unsigned ni = g.ni(), nj = g.nj();
+  if (ni > 0 && nj > 0 && g.istep() != 1) g.deep_copy(gradient);  // the sweeps read unit steps
+  // Outputs that share the gradient's pixels would overwrite it while it is
+  // read: they get images of their own.
+  if (shares_memory(dest, g)) dest = vil_image_view<float>();
+  dest.set_size(ni, nj, 1);
+  vil_image_view<float> own_work;
+  vil_image_view<float>& work =
+      shares_memory(scratch, dest) || shares_memory(scratch, g) ? own_work : scratch;
+  work.set_size(ni, nj, 1);
+  if (dest.istep() != 1 || work.istep() != 1) {
+    vil_exp_filter_2d<float, float, double>(g, work, k, k);
+    vil_exp_filter_2d<float, float, double>(work, dest, k, k);
+    vil_math_value_range(dest, min_value, max_value);
+    return;
+  }
+  smooth_sweeps(rows_of_gradient{g}, ni, nj, k, dest, work, min_value, max_value, n_threads);
 }

@@ -23,4 +23,12 @@ void vil_smooth_gradient_rms(const vil_image_view<vxl_byte>& src, double k,
                              vil_image_view<float>& dest, vil_image_view<float>& scratch,
                              float& min_value, float& max_value, unsigned n_threads = 1);
 
+// The same from the gradient, vil_gradient_rms_3x3 of src (one plane), with
+// the same bits: for callers that smooth one image at many k, such as a
+// slider, and keep its gradient.  Outputs that share the gradient's pixels
+// are given memory of their own.
+void vil_smooth_gradient_rms(const vil_image_view<float>& gradient, double k,
+                             vil_image_view<float>& dest, vil_image_view<float>& scratch,
+                             float& min_value, float& max_value, unsigned n_threads = 1);
+
 #endif
