@@ -3,6 +3,8 @@
 #include <new>
 #include <utility>
 #include <app/tessaly_snake.h>
+#include <vil/algo/vil_gradient_rms_3x3.h>
+#include <vil/algo/vil_smooth_gradient_rms.h>
 #include <vil/algo/vil_thread_team.h>
 #include <vil/vil_convert.h>
 
@@ -20,6 +22,35 @@ void tessaly_cost_worker::compute(const vil_image_view<vxl_byte>& image, double 
   out.smooth_k = smooth_k;
   const unsigned n_threads = vil_thread_team::available();
   snake_cost_image(image, smooth_k, out.cost, scratch, lo, out.hi, n_threads);
+  vil_convert_stretch_range_known(out.cost, lo, out.hi, out.display, n_threads);
+}
+
+void tessaly_cost_worker::compute_from_gradient(const vil_image_view<vxl_byte>& image,
+                                                double smooth_k, tessaly_cost& out)
+{
+  auto same = [](const vil_image_view<vxl_byte>& a, const vil_image_view<vxl_byte>& b) {
+    return a.memory_chunk() && a.memory_chunk() == b.memory_chunk() &&
+           a.top_left_ptr() == b.top_left_ptr() &&
+           a.ni() == b.ni() && a.nj() == b.nj() && a.nplanes() == b.nplanes() &&
+           a.istep() == b.istep() && a.jstep() == b.jstep() && a.planestep() == b.planestep();
+  };
+  const unsigned n_threads = vil_thread_team::available();
+  if (smooth_k > 0 && !same(image, gradient_of_)) {
+    gradient_of_ = vil_image_view<vxl_byte>();
+    try {
+      vil_gradient_rms_3x3(image, gradient_, n_threads);
+      gradient_of_ = image;
+    } catch (const std::bad_alloc&) {
+      gradient_ = vil_image_view<float>();  // then without it, as before
+    }
+  }
+  if (!(smooth_k > 0) || !same(image, gradient_of_)) {
+    compute(image, smooth_k, out, scratch_);
+    return;
+  }
+  float lo = 0.0f;
+  out.smooth_k = smooth_k;
+  vil_smooth_gradient_rms(gradient_, smooth_k, out.cost, scratch_, lo, out.hi, n_threads);
   vil_convert_stretch_range_known(out.cost, lo, out.hi, out.display, n_threads);
 }
 
@@ -43,6 +74,8 @@ void tessaly_cost_worker::cancel()
   if (thread_.joinable()) thread_.join();
   running_ = false;
   result_ = tessaly_cost();
+  gradient_ = vil_image_view<float>();
+  gradient_of_ = vil_image_view<vxl_byte>();
   // The thread's queued notice names a job that is no longer current.
   ++job_;
 }
@@ -58,7 +91,7 @@ void tessaly_cost_worker::start(const vil_image_view<vxl_byte>& image, double sm
   spare_ = tessaly_cost();
   thread_ = std::thread([this, image, smooth_k, job, out]() mutable {
     try {
-      compute(image, smooth_k, out, scratch_);
+      compute_from_gradient(image, smooth_k, out);
     } catch (const std::bad_alloc&) {
       out = tessaly_cost();
       out.smooth_k = smooth_k;

@@ -40,7 +40,8 @@ class tessaly_cost_worker : public QObject
   // comes or cancel() returns.
   void request(const vil_image_view<vxl_byte>& image, double smooth_k);
   // Drops the waiting request, waits for the one under way and drops its
-  // result: the caller may then write the pixels or compute itself.
+  // result and the gradient it keeps: the caller may then write the pixels
+  // or compute itself.
   void cancel();
   // Memory of an old result for the next computation's, taken where
   // nothing else holds it: fresh memory costs a page clearing a pass.
@@ -56,10 +57,17 @@ class tessaly_cost_worker : public QObject
 
  private:
   void start(const vil_image_view<vxl_byte>& image, double smooth_k);
+  // compute() on the thread, from the image's gradient, which does not
+  // change with k: computed by the first request and kept for the next.
+  void compute_from_gradient(const vil_image_view<vxl_byte>& image, double smooth_k,
+                             tessaly_cost& out);
   // Queued from the thread; job names the computation that ended.
   void finished(int job);
 
   vil_image_view<float>& scratch_;
+  // Written by the thread; the image it is the gradient of.
+  vil_image_view<float> gradient_;
+  vil_image_view<vxl_byte> gradient_of_;
   tessaly_cost spare_;
   std::thread thread_;
   // Written by the thread, read after joining it.

@@ -154,6 +154,16 @@ TEST(tessaly_cost_image, quick_smoothing_moves_end_on_the_last_value_computed_fe
   w.win.set_smooth_k(smooth->value());
   EXPECT_TRUE(async == std::vector<float>(c.top_left_ptr(), c.top_left_ptr() + c.size()));
   EXPECT_EQ(w.grab(), shown);
+
+  // The moves keep the image's gradient: a new image's moves start from its own.
+  for (unsigned j = 0; j < 480; ++j)
+    for (unsigned i = 0; i < 640; ++i) im.image()(i, j, 1) = vxl_byte(i * 5 ^ j * 3);
+  w.win.set_image(im);
+  QTest::keyClick(smooth, Qt::Key_Left);
+  QTRY_VERIFY(!w.win.cost_image_lags());
+  const std::vector<float> moved(c.top_left_ptr(), c.top_left_ptr() + c.size());
+  w.win.set_smooth_k(smooth->value());
+  EXPECT_TRUE(moved == std::vector<float>(c.top_left_ptr(), c.top_left_ptr() + c.size()));
 }
 
 // A new image is painted before its cost image is computed, unless the cost
