@@ -7,7 +7,8 @@
 //
 // --threads=N (first, before the benchmark's own options) runs the fused and
 // separate pipelines with 1 and with N threads; without it N is the number of
-// CPUs the process may run on.
+// CPUs the process may run on.  The large fused ones also run side by side on
+// N images, a thread each: the throughput to hold N threads' speed-up against.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -16,6 +17,8 @@
 #include <cstdio>
 #include <map>
 #include <string>
+#include <thread>
+#include <vector>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -182,6 +185,29 @@ void run(benchmark::State& state, unsigned ni, unsigned nj, unsigned np, pipelin
   state.SetLabel(hwy::TargetName(hwy::SupportedAndGeneratedTargets().front()));
 }
 
+// The same pipeline, one thread each, on n images at once: the throughput
+// n CPUs reach with no work shared, the most one image on n threads can
+// hope for on this machine.  An iteration is all n images.
+void run_side_by_side(benchmark::State& state, unsigned ni, unsigned nj, unsigned np,
+                      pipeline f, unsigned n)
+{
+  std::vector<vil_image_view<vxl_byte>> images;
+  std::vector<cost_state> states(n);
+  for (unsigned t = 0; t < n; ++t) {
+    images.push_back(test_image(ni, nj, np));
+    f(images[t], states[t]);
+  }
+  for (auto _ : state) {
+    std::vector<std::thread> others;
+    for (unsigned t = 1; t < n; ++t) others.emplace_back([&, t] { f(images[t], states[t]); });
+    f(images[0], states[0]);
+    for (std::thread& o : others) o.join();
+  }
+  state.counters["MP/s"] = benchmark::Counter(double(n) * ni * nj / 1e6,
+                                              benchmark::Counter::kIsIterationInvariantRate);
+  state.SetLabel(hwy::TargetName(hwy::SupportedAndGeneratedTargets().front()));
+}
+
 struct config
 {
   const char* name;
@@ -224,6 +250,12 @@ int main(int argc, char** argv)
           ->Unit(benchmark::kMillisecond)
           ->UseRealTime();
       if (threads == 1) break;
+      if (n > 1 && c.f == pipeline_fused && c.ni > 250)
+        benchmark::RegisterBenchmark(
+            ("cost_pipeline/" + name + "/side_by_side:" + std::to_string(n)).c_str(),
+            [c, n](benchmark::State& st) { run_side_by_side(st, c.ni, c.nj, c.np, c.f, n); })
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
     }
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
