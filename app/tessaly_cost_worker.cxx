@@ -3,7 +3,6 @@
 #include <new>
 #include <utility>
 #include <app/tessaly_snake.h>
-#include <vil/algo/vil_gradient_rms_3x3.h>
 #include <vil/algo/vil_smooth_gradient_rms.h>
 #include <vil/algo/vil_thread_team.h>
 #include <vil/vil_convert.h>
@@ -34,23 +33,28 @@ void tessaly_cost_worker::compute_from_gradient(const vil_image_view<vxl_byte>& 
            a.ni() == b.ni() && a.nj() == b.nj() && a.nplanes() == b.nplanes() &&
            a.istep() == b.istep() && a.jstep() == b.jstep() && a.planestep() == b.planestep();
   };
-  const unsigned n_threads = vil_thread_team::available();
-  if (smooth_k > 0 && !same(image, gradient_of_)) {
-    gradient_of_ = vil_image_view<vxl_byte>();
-    try {
-      vil_gradient_rms_3x3(image, gradient_, n_threads);
-      gradient_of_ = image;
-    } catch (const std::bad_alloc&) {
-      gradient_ = vil_image_view<float>();  // then without it, as before
-    }
-  }
-  if (!(smooth_k > 0) || !same(image, gradient_of_)) {
+  if (!(smooth_k > 0)) {
     compute(image, smooth_k, out, scratch_);
     return;
   }
+  const unsigned n_threads = vil_thread_team::available();
   float lo = 0.0f;
   out.smooth_k = smooth_k;
-  vil_smooth_gradient_rms(gradient_, smooth_k, out.cost, scratch_, lo, out.hi, n_threads);
+  if (same(image, gradient_of_)) {
+    vil_smooth_gradient_rms(gradient_, smooth_k, out.cost, scratch_, lo, out.hi, n_threads);
+  } else {
+    // The first request keeps the gradient its sweeps pass through.
+    gradient_of_ = vil_image_view<vxl_byte>();
+    try {
+      vil_smooth_gradient_rms(image, smooth_k, out.cost, scratch_, lo, out.hi, n_threads,
+                              &gradient_);
+      gradient_of_ = image;
+    } catch (const std::bad_alloc&) {
+      gradient_ = vil_image_view<float>();  // then without it, as before
+      compute(image, smooth_k, out, scratch_);
+      return;
+    }
+  }
   vil_convert_stretch_range_known(out.cost, lo, out.hi, out.display, n_threads);
 }
 

@@ -58,7 +58,7 @@ class tessaly_cost_worker : public QObject
  private:
   void start(const vil_image_view<vxl_byte>& image, double smooth_k);
   // compute() on the thread, from the image's gradient, which does not
-  // change with k: computed by the first request and kept for the next.
+  // change with k: kept by the first request for the next.
   void compute_from_gradient(const vil_image_view<vxl_byte>& image, double smooth_k,
                              tessaly_cost& out);
   // Queued from the thread; job names the computation that ended.

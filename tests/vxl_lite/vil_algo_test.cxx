@@ -593,7 +593,12 @@ TEST(VilSmoothGradientRms, AnyThreadCountGivesTheSameBits)
         EXPECT_TRUE(identical(one, many));
         EXPECT_EQ(lo, lo1);
         EXPECT_EQ(hi, hi1);
-        vil_smooth_gradient_rms(grad_one, 0.8, many, work, lo, hi, n);
+        // Keeping the gradient on the way, then starting from it.
+        vil_image_view<float> kept;
+        vil_smooth_gradient_rms(im, 0.8, many, work, lo, hi, n, &kept);
+        EXPECT_TRUE(identical(one, many));
+        EXPECT_TRUE(identical(kept, grad_one));
+        vil_smooth_gradient_rms(kept, 0.8, many, work, lo, hi, n);
         EXPECT_TRUE(identical(one, many));
         EXPECT_EQ(hi, hi1);
         vil_gradient_rms_3x3(im, grad_many, n);

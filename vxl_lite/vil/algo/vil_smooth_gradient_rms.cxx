@@ -15,10 +15,6 @@ namespace
 struct rows_of_image
 {
   const vil_image_view<vxl_byte>& src;
-  // The gradient of one plane is computed again going up rather than written
-  // out and read back: that costs less than the memory.  Of several planes it
-  // costs more.
-  bool again() const { return src.nplanes() == 1; }
   // On a worker, before each sweep over the columns [i0, i1).
   void start(unsigned i0, unsigned i1) const { vil_gradient_rms_detail::start_sweep(src, i0, i1); }
   // Columns i0 .. i1-1 of row j, in buf (i1 - i0 floats) or elsewhere.
@@ -33,7 +29,6 @@ struct rows_of_image
 struct rows_of_gradient
 {
   const vil_image_view<float>& gradient;
-  bool again() const { return true; }
   void start(unsigned, unsigned) const {}
   const float* row(unsigned j, unsigned i0, unsigned, float*) const
   {
@@ -46,10 +41,15 @@ bool shares_memory(const vil_image_view<float>& a, const vil_image_view<float>& 
   return &a == &b || (a.memory_chunk() && a.memory_chunk() == b.memory_chunk());
 }
 
+// The three sweeps.  The first writes the gradient's rows into `kept`, when
+// given, for the second to read there rather than get them from `gradient`
+// again; kept may be dest, whose gradient rows the second sweep uses up
+// before it writes them.
 template <class gradient_rows>
 void smooth_sweeps(const gradient_rows& gradient, unsigned ni, unsigned nj, double k,
-                   vil_image_view<float>& dest, vil_image_view<float>& work, float& min_value,
-                   float& max_value, unsigned n_threads)
+                   vil_image_view<float>& dest, vil_image_view<float>& work,
+                   vil_image_view<float>* kept, float& min_value, float& max_value,
+                   unsigned n_threads)
 {
   using namespace vil_exp_filter_detail;
   min_value = max_value = 0.0f;
@@ -87,7 +87,9 @@ void smooth_sweeps(const gradient_rows& gradient, unsigned ni, unsigned nj, doub
   // Rows of an image far larger than the caches, written in one sweep and
   // read only in the next, are written past the caches.
   const bool stream = std::size_t(ni) * nj * sizeof(float) > (std::size_t(16) << 20);
-  const bool again = gradient.again();
+  auto kept_row = [&](unsigned j) -> float* {
+    return kept ? kept->top_left_ptr() + j * kept->jstep() : nullptr;
+  };
 
   team.run([&](unsigned t) {
     const flush_subnormals flush;  // a mode of each thread's own
@@ -131,8 +133,8 @@ void smooth_sweeps(const gradient_rows& gradient, unsigned ni, unsigned nj, doub
     // for each group, column_step(j) on its rows in the sweep's order, its
     // first half pass, then the second half pass of the group `lag` before
     // and finish(j) on that group's rows.  The half passes fetch the rows the
-    // next group's column steps read: of work, and of dest if they read it.
-    auto row_sweep = [&](unsigned s, bool up, auto image, bool reads_dest, auto column_step,
+    // next group's column steps read: of work, and other(j) where not null.
+    auto row_sweep = [&](unsigned s, bool up, auto image, auto other, auto column_step,
                          auto finish) {
       auto top = [&](unsigned q) { return (up ? groups - 1 - q : q) * row_block; };
       auto height = [&](unsigned q) { return std::min(row_block, nj - top(q)); };
@@ -149,7 +151,7 @@ void smooth_sweeps(const gradient_rows& gradient, unsigned ni, unsigned nj, doub
         if (next < groups)
           each_row(next, [&](unsigned j) {
             ahead[n_ahead++] = w(j);
-            if (reads_dest) ahead[n_ahead++] = d(j);
+            if (const float* o = other(j)) ahead[n_ahead++] = o;
           });
         const unsigned h = n_ahead / 2;
         half(s, q, second, rows, m, second ? ahead + h : ahead, second ? n_ahead - h : h);
@@ -167,27 +169,27 @@ void smooth_sweeps(const gradient_rows& gradient, unsigned ni, unsigned nj, doub
     };
 
     // Down: the first filter's column sums from above, centre included, of
-    // the gradient into work; the gradient of several planes into dest too.
+    // the gradient into work; the gradient into kept too.
     std::vector<float> grad(wi);
     gradient.start(i0, i1);
     std::fill(acc1, acc1 + wi, 0.0);
     for (unsigned j = 0; j < nj; ++j) {
       const float* g = gradient.row(j, i0, i1, grad.data());
-      if (!again) copy_row(g, d(j) + i0, wi, stream);
+      if (kept) copy_row(g, kept_row(j) + i0, wi, stream);
       column_step_forward(g, acc1, w(j) + i0, wi, k, stream);
     }
 
     // Up: the first filter's columns completed with the sums from below, its
     // rows filtered as they are finished (still in cache), and then, on those
     // rows, the second filter's column sums from below, centre included, into
-    // dest, whose gradient rows are used up by then.
+    // dest.
     gradient.start(i0, i1);
     std::fill(acc1, acc1 + wi, 0.0);
     std::fill(acc2, acc2 + wi, 0.0);
     row_sweep(
-        0, true, w, !again,
+        0, true, w, kept_row,
         [&](unsigned j) {
-          const float* in = again ? gradient.row(j, i0, i1, grad.data()) : d(j) + i0;
+          const float* in = kept ? kept_row(j) + i0 : gradient.row(j, i0, i1, grad.data());
           column_step_back(in, acc1, w(j) + i0, wi, k);
         },
         [&](unsigned j) { column_step_forward(w(j) + i0, acc2, d(j) + i0, wi, k, stream); });
@@ -197,7 +199,7 @@ void smooth_sweeps(const gradient_rows& gradient, unsigned ni, unsigned nj, doub
     std::fill(acc2, acc2 + wi, 0.0);
     range& r = ranges[t];
     row_sweep(
-        1, false, d, true, [&](unsigned j) { column_step_back(w(j) + i0, acc2, d(j) + i0, wi, k); },
+        1, false, d, d, [&](unsigned j) { column_step_back(w(j) + i0, acc2, d(j) + i0, wi, k); },
         [&](unsigned j) { vil_math_detail::add_to_range(d(j) + i0, 1, wi, r.any, r.lo, r.hi); });
   });
   // Ranges merged in worker order: min and max of the same values.
@@ -213,24 +215,36 @@ void smooth_sweeps(const gradient_rows& gradient, unsigned ni, unsigned nj, doub
 
 void vil_smooth_gradient_rms(const vil_image_view<vxl_byte>& src, double k,
                              vil_image_view<float>& dest, vil_image_view<float>& scratch,
-                             float& min_value, float& max_value, unsigned n_threads)
+                             float& min_value, float& max_value, unsigned n_threads,
+                             vil_image_view<float>* gradient)
 {
   const unsigned ni = src.ni(), nj = src.nj();
   dest.set_size(ni, nj, 1);
   // Scratch that is dest itself, or shares its pixels, is replaced by an
-  // image of its own for this call.
+  // image of its own for this call; so is a gradient that shares either's.
   vil_image_view<float> own_work;
   vil_image_view<float>& work = shares_memory(scratch, dest) ? own_work : scratch;
   work.set_size(ni, nj, 1);
-  if (dest.istep() != 1 || work.istep() != 1) {
+  if (gradient == &dest || gradient == &scratch) gradient = nullptr;  // it cannot be both
+  if (gradient) {
+    if (shares_memory(*gradient, dest) || shares_memory(*gradient, work))
+      *gradient = vil_image_view<float>();
+    gradient->set_size(ni, nj, 1);
+  }
+  if (dest.istep() != 1 || work.istep() != 1 || (gradient && gradient->istep() != 1)) {
     // Views into other images' memory: the calls one after the other.
     vil_gradient_rms_3x3(src, dest);
+    if (gradient) gradient->deep_copy(dest);
     vil_exp_filter_2d<float, float, double>(dest, work, k, k);
     vil_exp_filter_2d<float, float, double>(work, dest, k, k);
     vil_math_value_range(dest, min_value, max_value);
     return;
   }
-  smooth_sweeps(rows_of_image{src}, ni, nj, k, dest, work, min_value, max_value, n_threads);
+  // The gradient of one plane is computed again going up rather than written
+  // out and read back, unless the caller keeps it: that costs less than the
+  // memory.  Of several planes it costs more, and dest holds it meanwhile.
+  vil_image_view<float>* kept = gradient ? gradient : src.nplanes() > 1 ? &dest : nullptr;
+  smooth_sweeps(rows_of_image{src}, ni, nj, k, dest, work, kept, min_value, max_value, n_threads);
 }
 
 void vil_smooth_gradient_rms(const vil_image_view<float>& gradient, double k,
@@ -255,5 +269,6 @@ void vil_smooth_gradient_rms(const vil_image_view<float>& gradient, double k,
     vil_math_value_range(dest, min_value, max_value);
     return;
   }
-  smooth_sweeps(rows_of_gradient{g}, ni, nj, k, dest, work, min_value, max_value, n_threads);
+  smooth_sweeps(rows_of_gradient{g}, ni, nj, k, dest, work, nullptr, min_value, max_value,
+                n_threads);
 }
