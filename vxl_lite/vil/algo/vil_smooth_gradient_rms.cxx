@@ -257,11 +257,11 @@ void vil_smooth_gradient_rms(const vil_image_view<float>& gradient, double k,
   if (ni > 0 && nj > 0 && g.istep() != 1) g.deep_copy(gradient);  // the sweeps read unit steps
   // Outputs that share the gradient's pixels would overwrite it while it is
   // read: they get images of their own.
-  if (shares_memory(dest, g)) dest = vil_image_view<float>();
+  if (&dest == &gradient || shares_memory(dest, g)) dest = vil_image_view<float>();
   dest.set_size(ni, nj, 1);
   vil_image_view<float> own_work;
-  vil_image_view<float>& work =
-      shares_memory(scratch, dest) || shares_memory(scratch, g) ? own_work : scratch;
+  const bool own = &scratch == &gradient || shares_memory(scratch, dest) || shares_memory(scratch, g);
+  vil_image_view<float>& work = own ? own_work : scratch;
   work.set_size(ni, nj, 1);
   if (dest.istep() != 1 || work.istep() != 1) {
     vil_exp_filter_2d<float, float, double>(g, work, k, k);
