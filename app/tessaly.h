@@ -61,6 +61,8 @@ class tessaly : public QWidget
   // whether one is under way or waiting for a slider's newest value.
   int cost_computations() const { return cost_computations_ + cost_worker_.computations(); }
   bool cost_image_lags() const { return cost_worker_.busy(); }
+  // The slider's computations keep the image's gradient for the next move.
+  bool cost_gradient_kept() const { return cost_worker_.keeps_gradient(); }
   // The smoothing slider moved: the cost image follows off the GUI thread,
   // for the newest value only once the previous computation ends.
   void smooth_slider_moved(int v);

@@ -10,6 +10,14 @@
 tessaly_cost_worker::tessaly_cost_worker(vil_image_view<float>& scratch, QObject* parent)
   : QObject(parent), scratch_(scratch)
 {
+  // A drag's moves share the gradient; once they stop, its memory goes.
+  forget_gradient_.setSingleShot(true);
+  forget_gradient_.setInterval(keep_gradient_ms);
+  connect(&forget_gradient_, &QTimer::timeout, this, [this] {
+    if (running_) return;
+    gradient_ = vil_image_view<float>();
+    gradient_of_ = vil_image_view<vxl_byte>();
+  });
 }
 
 tessaly_cost_worker::~tessaly_cost_worker() { cancel(); }
@@ -80,6 +88,7 @@ void tessaly_cost_worker::cancel()
   result_ = tessaly_cost();
   gradient_ = vil_image_view<float>();
   gradient_of_ = vil_image_view<vxl_byte>();
+  forget_gradient_.stop();
   // The thread's queued notice names a job that is no longer current.
   ++job_;
 }
@@ -88,6 +97,7 @@ void tessaly_cost_worker::start(const vil_image_view<vxl_byte>& image, double sm
 {
   running_ = true;
   ++computations_;
+  forget_gradient_.stop();
   const int job = ++job_;
   tessaly_cost out;
   if (spare_.cost.memory_chunk().use_count() == 1) out.cost = spare_.cost;
@@ -117,6 +127,8 @@ void tessaly_cost_worker::finished(int job)
     waiting_ = false;
     start(std::move(waiting_image_), waiting_k_);
     waiting_image_ = vil_image_view<vxl_byte>();
+  } else {
+    forget_gradient_.start();
   }
   emit ready(result);
 }

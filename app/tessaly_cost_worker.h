@@ -5,6 +5,7 @@
 // never queues its stale values behind each other.
 #include <thread>
 #include <QObject>
+#include <QTimer>
 #include <vil/vil_image_view.h>
 #include <vxl_config.h>
 
@@ -50,6 +51,10 @@ class tessaly_cost_worker : public QObject
   bool busy() const { return running_ || waiting_; }
   // Computations started so far.
   int computations() const { return computations_; }
+  // The gradient of the image is kept: from a request's end until cancel()
+  // or keep_gradient_ms without a new request.
+  bool keeps_gradient() const { return !running_ && gradient_of_.size() > 0; }
+  static const int keep_gradient_ms = 3000;
 
  signals:
   // On the GUI thread, once for each computation not cancelled.
@@ -68,6 +73,7 @@ class tessaly_cost_worker : public QObject
   // Written by the thread; the image it is the gradient of.
   vil_image_view<float> gradient_;
   vil_image_view<vxl_byte> gradient_of_;
+  QTimer forget_gradient_;
   tessaly_cost spare_;
   std::thread thread_;
   // Written by the thread, read after joining it.

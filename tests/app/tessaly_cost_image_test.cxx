@@ -164,6 +164,12 @@ TEST(tessaly_cost_image, quick_smoothing_moves_end_on_the_last_value_computed_fe
   const std::vector<float> moved(c.top_left_ptr(), c.top_left_ptr() + c.size());
   w.win.set_smooth_k(smooth->value());
   EXPECT_TRUE(moved == std::vector<float>(c.top_left_ptr(), c.top_left_ptr() + c.size()));
+
+  // Its memory goes a while after the last move.
+  QTest::keyClick(smooth, Qt::Key_Left);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.win.cost_gradient_kept(); }));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !w.win.cost_gradient_kept(); },
+                              2 * tessaly_cost_worker::keep_gradient_ms));
 }
 
 // A new image is painted before its cost image is computed, unless the cost
