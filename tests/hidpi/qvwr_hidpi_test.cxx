@@ -93,7 +93,7 @@ TEST(QvwrHighDensity, MovedToADenserScreenTheImageRebuildsOnce)
   if (other == v->screen())
     other = QGuiApplication::screens()[1];
   v->move(other->geometry().topLeft() + QPoint(50, 50));
-  QTest::qWaitFor([&] { return v->devicePixelRatioF() != r1; });
+  EXPECT_TRUE(QTest::qWaitFor([&] { return v->devicePixelRatioF() != r1; }));
   QCoreApplication::processEvents();
   const qreal r2 = v->devicePixelRatioF();
   ASSERT_NE(r1, r2);
