@@ -175,10 +175,11 @@ void qvwr_transform_image::zoomNNBP1(unsigned char** rows, int ni, int nj,
 
   if (!hist_eq) {
     in_bands(ni, nj, [&](int j0, int j1) {
+      const int n = ni;  // a local, which the byte stores cannot alias
       for (int j = j0; j < j1; ++j) {
         const vxl_byte* src = base + grid.rows[std::size_t(j)];
         unsigned char* out = rows[j];
-        for (int i = 0; i < ni; ++i) out[i] = src[cols[i]];
+        for (int i = 0; i < n; ++i) out[i] = src[cols[i]];
       }
     });
     return;
@@ -210,16 +211,20 @@ void qvwr_transform_image::zoomNNBP3(unsigned char** rows, int ni, int nj,
   // all three, wherever the fourth byte is still inside the image row.
   const bool packed = ps == 1 && im.istep() >= 3;
   const std::ptrdiff_t row_end = std::ptrdiff_t(im.ni() - 1) * im.istep() + 2;
+  // The columns are the same on every row: so are those read that way, the
+  // first n_packed (held in a local, which the stores below cannot alias).
+  int n_packed = 0;
+  if (packed)
+    while (n_packed < ni && cols[n_packed] + 3 <= row_end) ++n_packed;
 
   in_bands(ni, nj, [&](int j0, int j1) {
+    const int n = ni, n4 = n_packed;
     for (int j = j0; j < j1; ++j) {
       const vxl_byte* src = base + grid.rows[std::size_t(j)];
       vxl_uint_32* out = reinterpret_cast<vxl_uint_32*>(rows[j]);
       int i = 0;
-      if (packed)
-        for (; i < ni && cols[i] + 3 <= row_end; ++i)
-          out[i] = qFromBigEndian<vxl_uint_32>(src + cols[i]) >> 8;
-      for (; i < ni; ++i) {
+      for (; i < n4; ++i) out[i] = qFromBigEndian<vxl_uint_32>(src + cols[i]) >> 8;
+      for (; i < n; ++i) {
         const vxl_byte* p = src + cols[i];
         out[i] = (vxl_uint_32(p[0]) << 16) | (vxl_uint_32(p[ps]) << 8) | vxl_uint_32(p[ps2]);
       }
