@@ -35,12 +35,6 @@ void tessaly_cost_worker::compute(const vil_image_view<vxl_byte>& image, double 
 void tessaly_cost_worker::compute_from_gradient(const vil_image_view<vxl_byte>& image,
                                                 double smooth_k, tessaly_cost& out)
 {
-  auto same = [](const vil_image_view<vxl_byte>& a, const vil_image_view<vxl_byte>& b) {
-    return a.memory_chunk() && a.memory_chunk() == b.memory_chunk() &&
-           a.top_left_ptr() == b.top_left_ptr() &&
-           a.ni() == b.ni() && a.nj() == b.nj() && a.nplanes() == b.nplanes() &&
-           a.istep() == b.istep() && a.jstep() == b.jstep() && a.planestep() == b.planestep();
-  };
   if (!(smooth_k > 0)) {
     compute(image, smooth_k, out, scratch_);
     return;
@@ -48,7 +42,8 @@ void tessaly_cost_worker::compute_from_gradient(const vil_image_view<vxl_byte>& 
   const unsigned n_threads = vil_thread_team::available();
   float lo = 0.0f;
   out.smooth_k = smooth_k;
-  if (same(image, gradient_of_)) {
+  // gradient_of_ holds its pixels, so no other image can be at its place.
+  if (gradient_of_.size() > 0 && image == gradient_of_) {
     vil_smooth_gradient_rms(gradient_, smooth_k, out.cost, scratch_, lo, out.hi, n_threads);
   } else {
     // The first request keeps the gradient its sweeps pass through.
