@@ -4,7 +4,9 @@
 // operations in the same order, lane by lane, and no fused multiply-adds.
 #include <vil/algo/vil_exp_filter_2d.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <vil/vil_copy_streamed.h>
 
 // N x N transposes keep arrays of vectors, which SVE's sizeless vectors
 // cannot be: processors with SVE run the NEON code of this file.
@@ -96,20 +98,6 @@ void ColumnStepBack(const float* in, double* acc, float* out, unsigned ni, doubl
     o[i] = float(double(o[i]) + norm * b);
     a[i] = k * (b + double(s[i]));
   }
-}
-
-void CopyRow(const float* in, float* out, unsigned n, bool stream)
-{
-  const hn::ScalableTag<float> d;
-  const size_t N = hn::Lanes(d);
-  unsigned i = 0;
-  if (stream) {
-    for (; i < n && reinterpret_cast<std::uintptr_t>(out + i) % (N * sizeof(float)) != 0; ++i)
-      out[i] = in[i];
-    for (; i + N <= n; i += N) hn::Stream(hn::LoadU(d, in + i), d, out + i);
-    hwy::FlushStream();
-  }
-  std::copy(in + i, in + n, out + i);
 }
 
 // Lanes of a vector of doubles, known when this is compiled.
@@ -300,7 +288,6 @@ namespace vil_exp_filter_detail
 {
 HWY_EXPORT(ColumnStepForward);
 HWY_EXPORT(ColumnStepBack);
-HWY_EXPORT(CopyRow);
 HWY_EXPORT(RowHalf);
 }  // namespace vil_exp_filter_detail
 
@@ -357,7 +344,10 @@ void vil_exp_filter_detail::column_step_back(const float* in, double* acc, float
 
 void vil_exp_filter_detail::copy_row(const float* in, float* out, unsigned n, bool stream)
 {
-  HWY_DYNAMIC_DISPATCH(CopyRow)(in, out, n, stream);
+  if (stream)
+    vil_copy_streamed(in, out, std::size_t(n) * sizeof(float));
+  else
+    std::copy(in, in + n, out);
 }
 
 void vil_exp_filter_detail::row_pass(float* const* rows, unsigned n, unsigned ni, double k,
