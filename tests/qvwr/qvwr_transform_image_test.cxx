@@ -156,14 +156,16 @@ TEST(qvwr_transform_image, planes_select_grey_or_colour_output)
   const vimt_transform_2d i2a = zoom(2, 0, 0);
 
   // One or two planes: the first, in grey; three: R*65536 + G*256 + B, top
-  // byte 0.  Large pictures are made in bands on several threads: their band
-  // edges too.
+  // byte 0xff (opaque).  Large pictures are made in bands on several
+  // threads, and written past the caches when larger than them: their band
+  // edges and rows too.
   const vimt_image_2d_of<vxl_byte> rgb = pattern(5, 4, 3);
   std::vector<std::vector<unsigned char>> colour;
-  for (unsigned ni : {5u, 700u})
+  for (unsigned ni : {5u, 700u, 1100u})
     for (unsigned np : {1u, 2u, 3u}) {
+      if (ni == 1100 && np < 3) continue;
       SCOPED_TRACE(testing::Message() << ni << " x " << np);
-      const unsigned nj = ni == 5 ? 4 : 503, W = 2 * ni - 1, H = 2 * nj - 1;
+      const unsigned nj = ni == 5 ? 4 : ni == 700 ? 503 : 1000, W = 2 * ni - 1, H = 2 * nj - 1;
       const vimt_image_2d_of<vxl_byte> im = ni == 5 && np == 3 ? rgb : pattern(ni, nj, np);
       out_rows out(int(W), int(H), np < 3 ? 1 : 4);
       ti.transform(out.rows(), int(W), int(H), im, i2a, false, false);
@@ -175,7 +177,7 @@ TEST(qvwr_transform_image, planes_select_grey_or_colour_output)
           if (np < 3)
             ASSERT_EQ(out.byte(i, j), v(si, sj, 0)) << i << ',' << j;
           else
-            ASSERT_EQ(out.word(i, j), v(si, sj, 0) * 65536u + v(si, sj, 1) * 256u + v(si, sj, 2)) << i << ',' << j;
+            ASSERT_EQ(out.word(i, j), 0xff000000u + v(si, sj, 0) * 65536u + v(si, sj, 1) * 256u + v(si, sj, 2)) << i << ',' << j;
         }
       if (ni == 5 && np == 3) colour = out.data;
     }
@@ -283,7 +285,7 @@ TEST(qvwr_transform_image, never_reads_outside_the_image)
   const vimt_image_2d_of<vxl_byte> rgb = pattern(10, 10, 3);
   ti.transform(neg.rows(), 4, 4, rgb, before, false, false);
   const auto& v = rgb.image();
-  EXPECT_EQ(neg.word(0, 0), v(0, 0, 0) * 65536u + v(0, 0, 1) * 256u + v(0, 0, 2));
+  EXPECT_EQ(neg.word(0, 0), 0xff000000u + v(0, 0, 0) * 65536u + v(0, 0, 1) * 256u + v(0, 0, 2));
 }
 
 TEST(qvwr_transform_image, follows_the_steps_of_the_view)
@@ -305,7 +307,7 @@ TEST(qvwr_transform_image, follows_the_steps_of_the_view)
   for (unsigned j = 0; j < 4; ++j)
     for (unsigned i = 0; i < 6; ++i) {
       EXPECT_EQ(g.byte(int(i), int(j)), green(i, j));
-      EXPECT_EQ(c.word(int(i), int(j)), rgb(i, j, 0) * 65536u + rgb(i, j, 1) * 256u + rgb(i, j, 2));
+      EXPECT_EQ(c.word(int(i), int(j)), 0xff000000u + rgb(i, j, 0) * 65536u + rgb(i, j, 1) * 256u + rgb(i, j, 2));
     }
 }
 
