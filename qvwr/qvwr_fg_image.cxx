@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 #include <QPainter>
+#include <qvwr/qvwr_copy_to_device.h>
 #include <qvwr/qvwr_transform_image.h>
 #include <qvwr/qvwr_viewer.h>
 
@@ -77,7 +78,8 @@ void qvwr_fg_image::draw(QPainter& painter, const QRect& area)
   if (!isVisible() || !area.intersects(boundBox())) return;
   if (qimage_.width() == 0 || qimage_.height() == 0) return;
   // The image carries its ratio: it covers its device pixels one to one.
-  painter.drawImage(QPointF(device_x_, device_y_) / ratio_, shownImage());
+  const QPointF at = QPointF(device_x_, device_y_) / ratio_;
+  if (!qvwr_copy_to_device(painter, at, shownImage())) painter.drawImage(at, shownImage());
 }
 
 void qvwr_fg_image::computeImage()
