@@ -13,7 +13,6 @@
 #include <QtEndian>
 
 #include <vil/algo/vil_histogram_equalise.h>
-#include <vil/vil_copy_streamed.h>
 #include <vil/vil_image_view.h>
 
 namespace
@@ -218,16 +217,11 @@ void qvwr_transform_image::zoomNNBP3(unsigned char** rows, int ni, int nj,
   if (packed)
     while (n_packed < ni && cols[n_packed] + 3 <= row_end) ++n_packed;
 
-  // A picture far larger than the caches is written past them, a row at a
-  // time from a buffer that stays in cache: its lines are then not read
-  // before they are overwritten.
-  const bool stream = std::size_t(ni) * std::size_t(nj) * 4 > (std::size_t(16) << 20);
   in_bands(ni, nj, [&](int j0, int j1) {
     const int n = ni, n4 = n_packed;
-    std::vector<vxl_uint_32> buffer(stream ? std::size_t(n) : 0);
     for (int j = j0; j < j1; ++j) {
       const vxl_byte* src = base + grid.rows[std::size_t(j)];
-      vxl_uint_32* out = stream ? buffer.data() : reinterpret_cast<vxl_uint_32*>(rows[j]);
+      vxl_uint_32* out = reinterpret_cast<vxl_uint_32*>(rows[j]);
       // Opaque, as the display image's format requires of every pixel.
       const vxl_uint_32 alpha = 0xff000000u;
       int i = 0;
@@ -236,7 +230,6 @@ void qvwr_transform_image::zoomNNBP3(unsigned char** rows, int ni, int nj,
         const vxl_byte* p = src + cols[i];
         out[i] = alpha | (vxl_uint_32(p[0]) << 16) | (vxl_uint_32(p[ps]) << 8) | vxl_uint_32(p[ps2]);
       }
-      if (stream) vil_copy_streamed(out, rows[j], std::size_t(n) * 4);
     }
   });
 }

@@ -157,15 +157,13 @@ TEST(qvwr_transform_image, planes_select_grey_or_colour_output)
 
   // One or two planes: the first, in grey; three: R*65536 + G*256 + B, top
   // byte 0xff (opaque).  Large pictures are made in bands on several
-  // threads, and written past the caches when larger than them: their band
-  // edges and rows too.
+  // threads: their band edges too.
   const vimt_image_2d_of<vxl_byte> rgb = pattern(5, 4, 3);
   std::vector<std::vector<unsigned char>> colour;
-  for (unsigned ni : {5u, 700u, 1100u})
+  for (unsigned ni : {5u, 700u})
     for (unsigned np : {1u, 2u, 3u}) {
-      if (ni == 1100 && np < 3) continue;
       SCOPED_TRACE(testing::Message() << ni << " x " << np);
-      const unsigned nj = ni == 5 ? 4 : ni == 700 ? 503 : 1000, W = 2 * ni - 1, H = 2 * nj - 1;
+      const unsigned nj = ni == 5 ? 4 : 503, W = 2 * ni - 1, H = 2 * nj - 1;
       const vimt_image_2d_of<vxl_byte> im = ni == 5 && np == 3 ? rgb : pattern(ni, nj, np);
       out_rows out(int(W), int(H), np < 3 ? 1 : 4);
       ti.transform(out.rows(), int(W), int(H), im, i2a, false, false);
