@@ -6,6 +6,10 @@
 // caller still works on is not evicted.
 #include <cstddef>
 
+// Images of more bytes than this are taken to be larger than the caches:
+// their rows are worth streaming.
+const std::size_t vil_copy_streamed_above = std::size_t(16) << 20;
+
 // Copies n_bytes from src to dest, which do not overlap.  The stores are
 // ordered before the return, as those of a plain copy.
 void vil_copy_streamed(const void* src, void* dest, std::size_t n_bytes);

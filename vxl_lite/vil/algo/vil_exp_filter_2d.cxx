@@ -304,7 +304,7 @@ void plane_float(const float* src, std::ptrdiff_t s_jstep, float* dest, std::ptr
   std::fill(acc, acc + ni, 0.0);
   // A plane much larger than the caches is written by the forward sweep
   // past them: its rows are evicted before the backward sweep anyway.
-  const bool stream = std::size_t(ni) * nj * sizeof(float) > (std::size_t(16) << 20);
+  const bool stream = std::size_t(ni) * nj * sizeof(float) > vil_copy_streamed_above;
   for (unsigned j = 0; j < nj; ++j)
     column_step_forward(src + j * s_jstep, acc, dest + j * d_jstep, ni, kj, stream);
   std::fill(acc, acc + ni, 0.0);

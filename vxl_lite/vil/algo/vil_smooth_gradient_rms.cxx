@@ -7,6 +7,7 @@
 #include <vil/algo/vil_gradient_rms_3x3.h>
 #include <vil/algo/vil_thread_progress.h>
 #include <vil/algo/vil_thread_team.h>
+#include <vil/vil_copy_streamed.h>
 #include <vil/vil_math.h>
 
 namespace
@@ -86,7 +87,7 @@ void smooth_sweeps(const gradient_rows& gradient, unsigned ni, unsigned nj, doub
   auto d = [&](unsigned j) { return dest.top_left_ptr() + j * dest.jstep(); };
   // Rows of an image far larger than the caches, written in one sweep and
   // read only in the next, are written past the caches.
-  const bool stream = std::size_t(ni) * nj * sizeof(float) > (std::size_t(16) << 20);
+  const bool stream = std::size_t(ni) * nj * sizeof(float) > vil_copy_streamed_above;
   auto kept_row = [&](unsigned j) -> float* {
     return kept ? kept->top_left_ptr() + j * kept->jstep() : nullptr;
   };
