@@ -7,6 +7,7 @@
 #include <QRegion>
 #include <QTransform>
 #include <vil/algo/vil_thread_team.h>
+#include <vil/vil_copy_streamed.h>
 
 namespace
 {
@@ -60,6 +61,10 @@ bool qvwr_copy_to_device(QPainter& painter, const QPointF& at, const QImage& ima
   uchar* const to = target.bits();
   const uchar* const from = image.constBits();
   const qsizetype to_line = target.bytesPerLine(), from_line = image.bytesPerLine();
+  // A frame larger than the caches is written past them: its lines are not
+  // fetched only to be overwritten.
+  const bool stream = std::size_t(region.boundingRect().width()) * region.boundingRect().height() * 4 >
+                      vil_copy_streamed_above;
   for (const QRect& r : region) {
     const std::size_t n = std::size_t(r.width());
     vil_thread_team team(vil_thread_team::for_pixels(vil_thread_team::available(), n * r.height()));
@@ -70,7 +75,10 @@ bool qvwr_copy_to_device(QPainter& painter, const QPointF& at, const QImage& ima
         auto* d = reinterpret_cast<std::uint32_t*>(to + y * to_line) + r.left();
         const auto* s = reinterpret_cast<const std::uint32_t*>(from + (y - origin.y()) * from_line) +
                         (r.left() - origin.x());
-        std::memcpy(d, s, n * 4);
+        if (stream)
+          vil_copy_streamed(s, d, n * 4);
+        else
+          std::memcpy(d, s, n * 4);
       }
     });
   }

@@ -19,12 +19,13 @@ struct paint_case
   QRegion system;       // none when empty
   qreal opacity;
   bool copied;
+  int width = 700;  // of the image, 0.6 times that high
 };
 
 // Large enough to be copied by several threads.
-QImage picture(qreal ratio)
+QImage picture(qreal ratio, int width)
 {
-  QImage im(700, 420, QImage::Format_RGB32);
+  QImage im(width, width * 3 / 5, QImage::Format_RGB32);
   for (int y = 0; y < im.height(); ++y)
     for (int x = 0; x < im.width(); ++x) im.setPixel(x, y, qRgb(x & 0xff, y & 0xff, (x ^ y) & 0xff));
   im.setDevicePixelRatio(ratio);
@@ -34,7 +35,7 @@ QImage picture(qreal ratio)
 // The device after painting `im` on it, by the copy where it takes it.
 QImage painted(const paint_case& c, const QImage& im, bool by_copy, bool* took = nullptr)
 {
-  QImage device(800, 500, c.device);
+  QImage device(im.width() + 100, im.height() + 80, c.device);
   device.fill(QColor(10, 200, 30));
   if (!c.system.isEmpty()) device.paintEngine()->setSystemClip(c.system);
   QPainter p(&device);
@@ -66,10 +67,11 @@ TEST(qvwr_copy_to_device, gives_the_pixels_of_draw_image_or_leaves_it_to_it)
       {"clip between device pixels", rgb, 1.5, 1.5, {}, {2, 4}, QRect(1, 1, 51, 50), {}, 1, false},
       {"translucent", rgb, 1, 1, {}, {0, 0}, {}, {}, 0.5, false},
       {"device without alpha in 32 bits", QImage::Format_RGB888, 1, 1, {}, {0, 0}, {}, {}, 1, false},
+      {"larger than the caches", rgb, 1, 1, {}, {30, 20}, QRect(0, 9, 2880, 1700), {}, 1, true, 2800},
   };
   for (const paint_case& c : cases) {
     SCOPED_TRACE(c.what);
-    const QImage im = picture(c.ratio);
+    const QImage im = picture(c.ratio, c.width);
     bool took = false;
     const QImage got = painted(c, im, true, &took);
     EXPECT_EQ(took, c.copied);
@@ -77,7 +79,7 @@ TEST(qvwr_copy_to_device, gives_the_pixels_of_draw_image_or_leaves_it_to_it)
   }
 
   // A pixmap's device is its own image too.
-  const QImage im = picture(1);
+  const QImage im = picture(1, 700);
   QPixmap pm(100, 100);
   QPainter pp(&pm);
   EXPECT_TRUE(qvwr_copy_to_device(pp, QPointF(-5, -5), im));
