@@ -1,6 +1,7 @@
 // The workers that the image kernels split their work among, and the
 // counters by which they wait for each other.
 #include <atomic>
+#include <sched.h>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -23,6 +24,35 @@ TEST(VilThreadTeam, PartsCoverTheRangeOnAlignedEdges)
           EXPECT_TRUE(b % align == 0 || b == n);
         }
       }
+}
+
+// A worker starts on a CPU other than its maker's, which goes on with a part
+// of its own, and may then run on any: queued behind its maker, it waited
+// milliseconds for a time slice.
+TEST(VilThreadTeam, WorkersStartOnOtherCpus)
+{
+  if (vil_thread_team::available() < 2) GTEST_SKIP() << "one CPU only";
+  int elsewhere = 0;
+  for (int k = 0; k < 20; ++k) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));  // CPUs idle, as between a user's moves
+    int maker = -1, first = -1;
+    unsigned cpus = 0;
+    vil_thread_team team(2);
+    team.run([&](unsigned w) {
+      if (w == 0) {
+        maker = sched_getcpu();
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(2);
+        while (std::chrono::steady_clock::now() < end) {}
+        return;
+      }
+      first = sched_getcpu();
+      cpu_set_t set;
+      if (sched_getaffinity(0, sizeof set, &set) == 0) cpus = unsigned(CPU_COUNT(&set));
+    });
+    elsewhere += first != maker;
+    EXPECT_EQ(cpus, vil_thread_team::available());
+  }
+  EXPECT_GE(elsewhere, 18);
 }
 
 // What each worker writes before sync() every worker reads after it.

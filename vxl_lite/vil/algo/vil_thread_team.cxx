@@ -1,6 +1,7 @@
 #include <vil/algo/vil_thread_team.h>
 
 #include <algorithm>
+#include <pthread.h>
 #include <sched.h>
 #include <system_error>
 #include <thread>
@@ -10,6 +11,21 @@ vil_thread_team::vil_thread_team(unsigned n) : n_(std::max(1u, n)) {}
 
 void vil_thread_team::run(const std::function<void(unsigned)>& body)
 {
+  // A new thread is queued on the CPU of the thread that made it, which goes
+  // on with its own part: the new one waits there for a time slice, or for
+  // the scheduler to move it, milliseconds even with CPUs idle.  So each is
+  // made to start on one of the other CPUs, and let go on all of them once
+  // it runs.
+  cpu_set_t allowed, others;
+  CPU_ZERO(&allowed);
+  const int here = sched_getcpu();
+  bool place = n_ > 1 && here >= 0 && sched_getaffinity(0, sizeof allowed, &allowed) == 0;
+  if (place) {
+    others = allowed;
+    CPU_CLR(here, &others);
+    place = CPU_COUNT(&others) > 0;
+  }
+
   // The threads wait for the word to start, so that none is inside the body
   // (and at sync()) when one of them cannot be started.
   enum { waiting, go, cancel } word = waiting;
@@ -19,12 +35,17 @@ void vil_thread_team::run(const std::function<void(unsigned)>& body)
       changed_.wait(lock, [&] { return word != waiting; });
       if (word == cancel) return;
     }
+    // Its maker has placed it by now.
+    if (place) pthread_setaffinity_np(pthread_self(), sizeof allowed, &allowed);
     body(w);
   };
   std::vector<std::thread> threads;
   threads.reserve(n_ - 1);
   try {
-    for (unsigned w = 1; w < n_; ++w) threads.emplace_back(worker, w);
+    for (unsigned w = 1; w < n_; ++w) {
+      threads.emplace_back(worker, w);
+      if (place) pthread_setaffinity_np(threads.back().native_handle(), sizeof others, &others);
+    }
   } catch (const std::system_error&) {
   }
   const bool all = threads.size() + 1 == n_;
