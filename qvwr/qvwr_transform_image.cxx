@@ -7,12 +7,11 @@
 #include <cstdint>
 #include <cstring>
 #include <iostream>
-#include <system_error>
-#include <thread>
 #include <vector>
 #include <QtEndian>
 
 #include <vil/algo/vil_histogram_equalise.h>
+#include <vil/algo/vil_thread_team.h>
 #include <vil/vil_image_view.h>
 
 namespace
@@ -78,21 +77,12 @@ struct sample_grid
 template <class F>
 void in_bands(int ni, int nj, F band)
 {
-  const unsigned cpus = std::thread::hardware_concurrency();
   const bool large = std::size_t(ni) * std::size_t(nj) >= (std::size_t(1) << 20);
-  const int n = large && cpus > 1 ? int(std::min(cpus, 4u)) : 1;
-  const auto edge = [nj, n](int k) { return int(std::int64_t(nj) * k / n); };
-  std::vector<std::thread> helpers;
-  helpers.reserve(std::size_t(n));
-  for (int k = 1; k < n; ++k) {
-    try {
-      helpers.emplace_back(band, edge(k), edge(k + 1));
-    } catch (const std::system_error&) {
-      band(edge(k), edge(k + 1));  // no thread to be had: this one does it
-    }
-  }
-  band(0, edge(1));
-  for (std::thread& t : helpers) t.join();
+  vil_thread_team team(large ? std::min(vil_thread_team::available(), 4u) : 1);
+  team.run([&](unsigned k) {
+    band(int(vil_thread_team::part_begin(unsigned(nj), team.size(), k, 1)),
+         int(vil_thread_team::part_begin(unsigned(nj), team.size(), k + 1, 1)));
+  });
 }
 }  // namespace
 
