@@ -1,6 +1,7 @@
 // Display rebuild of a large image in a full-HD viewer, painting it, and a
 // move of the smoothing slider in the window (cost pipeline plus rebuild).
 #include <chrono>
+#include <thread>
 #include <QApplication>
 #include <QPainter>
 #include <QPixmap>
@@ -114,11 +115,16 @@ void BM_WheelStep(benchmark::State& state)
                   Qt::NoScrollPhase, false);
     QApplication::sendEvent(&v.viewer, &e);
     delta = -delta;
+    // A hand turns the wheel a notch every few tens of milliseconds, and
+    // the CPUs fall idle in between.
+    state.PauseTiming();
+    std::this_thread::sleep_for(std::chrono::milliseconds(state.range(0)));
+    state.ResumeTiming();
   }
   state.counters["faults"] = benchmark::Counter(double(page_faults() - faults), benchmark::Counter::kAvgIterations);
   state.counters["ratio"] = v.viewer.devicePixelRatioF();
 }
-BENCHMARK(BM_WheelStep)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WheelStep)->Arg(0)->Arg(20)->Unit(benchmark::kMillisecond);
 
 // The 12 MP cost image's stretch to the display's bytes, on 1 thread and
 // on every CPU, as the slider's computation ends.
