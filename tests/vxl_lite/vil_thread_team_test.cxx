@@ -26,31 +26,26 @@ TEST(VilThreadTeam, PartsCoverTheRangeOnAlignedEdges)
       }
 }
 
-// A worker starts on a CPU other than its maker's, which goes on with a part
-// of its own, and may then run on any: queued behind its maker, it waited
-// milliseconds for a time slice.
+// A worker starts on a CPU other than its maker's, which goes on with its
+// own part, and may then run on any: queued behind its maker after the CPUs
+// had been idle, it waited milliseconds.
 TEST(VilThreadTeam, WorkersStartOnOtherCpus)
 {
   if (vil_thread_team::available() < 2) GTEST_SKIP() << "one CPU only";
   int elsewhere = 0;
   for (int k = 0; k < 20; ++k) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));  // CPUs idle, as between a user's moves
-    int maker = -1, first = -1;
-    unsigned cpus = 0;
-    vil_thread_team team(2);
-    team.run([&](unsigned w) {
-      if (w == 0) {
-        maker = sched_getcpu();
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(2);
-        while (std::chrono::steady_clock::now() < end) {}
-        return;
-      }
-      first = sched_getcpu();
-      cpu_set_t set;
-      if (sched_getaffinity(0, sizeof set, &set) == 0) cpus = unsigned(CPU_COUNT(&set));
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    int cpu[2] = {-1, -1};
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    vil_thread_team(2).run([&](unsigned w) {
+      cpu[w] = sched_getcpu();
+      const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(2);
+      while (w == 0 && std::chrono::steady_clock::now() < end) {}
+      if (w == 1) EXPECT_EQ(sched_getaffinity(0, sizeof set, &set), 0);
     });
-    elsewhere += first != maker;
-    EXPECT_EQ(cpus, vil_thread_team::available());
+    elsewhere += cpu[0] != cpu[1];
+    EXPECT_EQ(unsigned(CPU_COUNT(&set)), vil_thread_team::available());
   }
   EXPECT_GE(elsewhere, 18);
 }
