@@ -42,7 +42,9 @@ TEST(VilThreadTeam, WorkersStartOnOtherCpus)
       cpu[w] = sched_getcpu();
       const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(2);
       while (w == 0 && std::chrono::steady_clock::now() < end) {}
-      if (w == 1) EXPECT_EQ(sched_getaffinity(0, sizeof set, &set), 0);
+      if (w == 1) {
+        EXPECT_EQ(sched_getaffinity(0, sizeof set, &set), 0);
+      }
     });
     elsewhere += cpu[0] != cpu[1];
     EXPECT_EQ(unsigned(CPU_COUNT(&set)), vil_thread_team::available());
