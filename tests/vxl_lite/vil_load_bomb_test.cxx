@@ -62,7 +62,9 @@ TEST(VilLoadBombs, RefusedWithoutAllocatingForTheClaim)
     EXPECT_FALSE(im);
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     EXPECT_NE(err.find(path), std::string::npos) << err;
-    if (measured) EXPECT_LT(peak - before, 64 * 1024) << "KiB more at the peak";
+    if (measured) {
+      EXPECT_LT(peak - before, 64 * 1024) << "KiB more at the peak";
+    }
     std::remove(path.c_str());
   }
 }
