@@ -239,6 +239,8 @@ tessaly::tessaly(QWidget* parent, const char* name)
   pal.setColor(q_viewer_->backgroundRole(), ground);
   q_viewer_->setPalette(pal);
   q_viewer_->setMouseZoom(true);
+  // A frame is sampled straight into the window: one pass over it per step.
+  fg_image_.set_paint_from_source(true);
   top->addWidget(q_viewer_, 0, Qt::Alignment());
 
   // Under the viewer: the cursor's pixel, the zoom, the size, the points.

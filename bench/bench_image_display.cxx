@@ -46,13 +46,15 @@ long page_faults()
   return u.ru_minflt + u.ru_majflt;
 }
 
-// A viewer of 1920 x 1080 showing the whole image, fitted.
+// A viewer of 1920 x 1080 showing the whole image, fitted; painted from
+// the image itself, as in the window, or through the display image.
 struct big_view
 {
   qvwr_viewer viewer;
   qvwr_fg_image fig;
-  explicit big_view(const vimt_image_2d_of<vxl_byte>& im)
+  explicit big_view(const vimt_image_2d_of<vxl_byte>& im, bool from_source = false)
   {
+    fig.set_paint_from_source(from_source);
     viewer.resize(view_w, view_h);
     viewer.displaySize(view_w, view_h);
     viewer.append(fig);
@@ -98,11 +100,12 @@ void BM_PaintColour(benchmark::State& state)
 BENCHMARK(BM_PaintColour)->Unit(benchmark::kMillisecond);
 
 // One wheel notch on the shown viewer, in and out in turn: the display
-// rebuild at the new mapping and the repaint, as a user's wheel step.
+// rebuild at the new mapping and the repaint, as a user's wheel step; of a
+// colour or a grey image, drawn from the image or through the display one.
 void BM_WheelStep(benchmark::State& state)
 {
-  const vimt_image_2d_of<vxl_byte> im = big_image(3, true);
-  big_view v(im);
+  const vimt_image_2d_of<vxl_byte> im = big_image(state.range(2) ? 1 : 3, true);
+  big_view v(im, state.range(1) != 0);
   v.viewer.setMouseZoom(true);
   v.viewer.show();
   for (int k = 0; k < 10; ++k)
@@ -124,7 +127,10 @@ void BM_WheelStep(benchmark::State& state)
   state.counters["faults"] = benchmark::Counter(double(page_faults() - faults), benchmark::Counter::kAvgIterations);
   state.counters["ratio"] = v.viewer.devicePixelRatioF();
 }
-BENCHMARK(BM_WheelStep)->Arg(0)->Arg(20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WheelStep)
+    ->ArgNames({"idle_ms", "from_source", "grey"})
+    ->ArgsProduct({{0, 20}, {0, 1}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
 
 // The 12 MP cost image's stretch to the display's bytes, on 1 thread and
 // on every CPU, as the slider's computation ends.

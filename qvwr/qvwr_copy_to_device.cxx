@@ -1,63 +1,21 @@
 #include <qvwr/qvwr_copy_to_device.h>
 
-#include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <QPaintEngine>
-#include <QRegion>
-#include <QTransform>
+#include <qvwr/qvwr_device_pixels.h>
 #include <vil/algo/vil_thread_team.h>
 #include <vil/vil_copy_streamed.h>
 
-namespace
-{
-// p as a whole point, if it is one.
-bool whole(const QPointF& p, QPoint& q)
-{
-  q = QPoint(int(std::lround(p.x())), int(std::lround(p.y())));
-  return std::abs(p.x() - q.x()) < 1e-9 && std::abs(p.y() - q.y()) < 1e-9;
-}
-}  // namespace
-
 bool qvwr_copy_to_device(QPainter& painter, const QPointF& at, const QImage& image)
 {
-  QPaintEngine* engine = painter.paintEngine();
-  if (!engine || engine->type() != QPaintEngine::Raster || image.format() != QImage::Format_RGB32)
+  qvwr_device_pixels pixels;
+  if (image.format() != QImage::Format_RGB32 ||
+      !qvwr_find_device_pixels(painter, at, image.size(), image.devicePixelRatio(), pixels))
     return false;
-  QPaintDevice* device = engine->paintDevice();
-  if (!device || device->devType() != QInternal::Image) return false;
-  QImage& target = *static_cast<QImage*>(device);
-  const QImage::Format f = target.format();
-  if (f != QImage::Format_RGB32 && f != QImage::Format_ARGB32 &&
-      f != QImage::Format_ARGB32_Premultiplied)
-    return false;
-  const QPainter::CompositionMode mode = painter.compositionMode();
-  if (painter.opacity() != 1.0 ||
-      (mode != QPainter::CompositionMode_SourceOver && mode != QPainter::CompositionMode_Source))
-    return false;
+  QImage& target = *pixels.device;
+  const QRegion& region = pixels.region;
+  const QPoint origin = pixels.origin;
 
-  // One image pixel to one device pixel, on the device's grid.
-  const QTransform t = painter.deviceTransform();
-  const qreal ratio = image.devicePixelRatio();
-  QPoint origin;
-  if (t.type() > QTransform::TxScale || t.m11() != ratio || t.m22() != ratio ||
-      !whole(t.map(at), origin))
-    return false;
-  QRect copied = QRect(origin, image.size()) & target.rect();
-  if (painter.hasClipping()) {
-    const QRegion clip = painter.clipRegion();
-    if (clip.rectCount() != 1) return false;
-    const QRectF c = t.mapRect(QRectF(clip.boundingRect()));
-    QPoint c0, c1;
-    if (!whole(c.topLeft(), c0) || !whole(c.bottomRight(), c1)) return false;
-    copied &= QRect(c0, c1 - QPoint(1, 1));
-  }
-  // What the painter may touch of its device: a widget's exposed part.
-  QRegion region(copied);
-  const QRegion system = engine->systemClip();
-  if (!system.isEmpty()) region &= system;
-
-  // RGB32 pixels are 0xffRRGGBB, the same bits in all three formats.
   uchar* const to = target.bits();
   const uchar* const from = image.constBits();
   const qsizetype to_line = target.bytesPerLine(), from_line = image.bytesPerLine();

@@ -4,6 +4,7 @@
 #include <vector>
 #include <QPainter>
 #include <qvwr/qvwr_copy_to_device.h>
+#include <qvwr/qvwr_device_pixels.h>
 #include <qvwr/qvwr_transform_image.h>
 #include <qvwr/qvwr_viewer.h>
 
@@ -76,13 +77,42 @@ void qvwr_fg_image::set_mapping_mode(bool on)
 void qvwr_fg_image::draw(QPainter& painter, const QRect& area)
 {
   if (!isVisible() || !area.intersects(boundBox())) return;
+  if (from_source_) {
+    if (paintFromSource(painter)) return;
+    rebuild(false);  // a device of another kind: the display image after all
+  }
   if (qimage_.width() == 0 || qimage_.height() == 0) return;
   // The image carries its ratio: it covers its device pixels one to one.
   const QPointF at = QPointF(device_x_, device_y_) / ratio_;
   if (!qvwr_copy_to_device(painter, at, shownImage())) painter.drawImage(at, shownImage());
 }
 
-void qvwr_fg_image::computeImage()
+bool qvwr_fg_image::paintFromSource(QPainter& painter) const
+{
+  // Other maps are the resampler's to refuse.
+  const vimt_transform_2d::Form form = i2a_.form();
+  if (form != vimt_transform_2d::Identity && form != vimt_transform_2d::ZoomOnly) return false;
+  qvwr_device_pixels pixels;
+  const QPointF at = QPointF(device_x_, device_y_) / ratio_;
+  if (!qvwr_find_device_pixels(painter, at, device_size_, ratio_, pixels)) return false;
+  uchar* const bits = pixels.device->bits();
+  const qsizetype bpl = pixels.device->bytesPerLine();
+  const QPoint o = pixels.origin;
+  qvwr_transform_image ti;
+  for (const QRect& r : pixels.region) {
+    std::vector<unsigned char*> rows(static_cast<std::size_t>(r.height()));
+    for (int k = 0; k < r.height(); ++k)
+      rows[std::size_t(k)] = bits + (r.top() + k) * bpl + r.left() * 4;
+    ti.zoomPart(rows.data(), r.left() - o.x(), r.top() - o.y(), r.width(), r.height(),
+                device_size_.width(), device_size_.height(), image_, i2a_,
+                grey_ ? grey_table_.constData() : nullptr);
+  }
+  return true;
+}
+
+void qvwr_fg_image::computeImage() { rebuild(paint_from_source_); }
+
+void qvwr_fg_image::rebuild(bool from_source_allowed)
 {
   // An image without pixels has nothing to show (and nothing to sample).
   if (!hasPixels()) return;
@@ -99,10 +129,17 @@ void qvwr_fg_image::computeImage()
   vgl_box_2d<int> area = ti.displayArea(viewer().width(), viewer().height(), image_box, i2d);
   ratio_ = viewer().devicePixelRatioF();
   QRect dev;
-  if (!area.is_empty()) {
+  const unsigned np = image_.nplanes();
+  const bool grey = np == 1 || np == 2;
+  from_source_ = from_source_allowed && !area.is_empty() && np <= 4 && !(grey && hist_eq_);
+  if (from_source_) {
     dev = qvwr_viewer::deviceRect(toRect(area), ratio_);
-    const unsigned np = image_.nplanes();
-    const bool grey = np == 1 || np == 2;
+    qimage_ = QImage();
+    rgb_ = QImage();
+    grey_ = grey;
+    if (grey) grey_table_ = greyTable(256);
+  } else if (!area.is_empty()) {
+    dev = qvwr_viewer::deviceRect(toRect(area), ratio_);
     const QImage::Format fmt = grey ? QImage::Format_Indexed8 : QImage::Format_RGB32;
     // Keep the buffers when only the content changes: fresh memory costs a
     // page clearing.  Grey is painted through its colours, in 32 bits.
@@ -130,7 +167,7 @@ void qvwr_fg_image::computeImage()
     grey_ = false;
   }
 
-  if (!qimage_.isNull()) {
+  if (!qimage_.isNull() || from_source_) {
     // Image pixels to the display image's own pixels: pixel centres at
     // whole numbers in both, so widget position u is device position
     // r * u + (r - 1) / 2.  At ratio 1 that is the identity, left out so
@@ -145,13 +182,16 @@ void qvwr_fg_image::computeImage()
     vimt_transform_2d i2a = shift * to_device * i2d;
     if (i2a.form() == vimt_transform_2d::Translation)
       i2a.set_zoom_only(1.0, 1.0, i2a.xt(), i2a.yt());
-
+    i2a_ = i2a;
+    device_size_ = dev.size();
+  }
+  if (!qimage_.isNull()) {
     uchar* bits = qimage_.bits();
     const qsizetype bpl = qimage_.bytesPerLine();
     const int W = qimage_.width(), H = qimage_.height();
     std::vector<unsigned char*> rows(static_cast<std::size_t>(H));
     for (int j = 0; j < H; ++j) rows[std::size_t(j)] = bits + j * bpl;
-    ti.transform(rows.data(), W, H, image_, i2a, interp_method_ > 0, hist_eq_);
+    ti.transform(rows.data(), W, H, image_, i2a_, interp_method_ > 0, hist_eq_);
     qimage_.setDevicePixelRatio(ratio_);
     if (grey_) colourGrey();
   }
@@ -183,7 +223,11 @@ void qvwr_fg_image::colourGrey()
 void qvwr_fg_image::setGreyscale()
 {
   const int n = qimage_.colorCount();
-  if (n <= 0) return;
+  if (n > 0) qimage_.setColorTable(greyTable(n));
+}
+
+QList<QRgb> qvwr_fg_image::greyTable(int n) const
+{
   const double span = range_hi_ - range_lo_;
   QList<QRgb> table(n);
   for (int i = 0; i < n; ++i) {
@@ -196,5 +240,5 @@ void qvwr_fg_image::setGreyscale()
     const int g = v <= 0.0 ? 0 : v >= 255.0 ? 255 : int(v);
     table[i] = qRgba(g, g, g, 255);
   }
-  qimage_.setColorTable(table);
+  return table;
 }

@@ -84,6 +84,33 @@ void in_bands(int ni, int nj, F band)
          int(vil_thread_team::part_begin(unsigned(nj), team.size(), k + 1, 1)));
   });
 }
+
+// Columns [i0, i1) of a row of a colour image, src its first pixel's row,
+// into out[0 ..]: opaque, as the 32-bit formats require of every pixel.
+// A pixel's colours side by side, as files load, come with one 4-byte read
+// up to column n_packed, where the fourth byte is still inside the row.
+void sample_colour(const vxl_byte* src, const std::ptrdiff_t* cols, int i0, int i1, int n_packed,
+                   std::ptrdiff_t ps, vxl_uint_32* out)
+{
+  const vxl_uint_32 alpha = 0xff000000u;
+  const int n4 = std::min(std::max(n_packed, i0), i1);
+  int i = i0;
+  for (; i < n4; ++i) *out++ = alpha | qFromBigEndian<vxl_uint_32>(src + cols[i]) >> 8;
+  for (; i < i1; ++i) {
+    const vxl_byte* p = src + cols[i];
+    *out++ = alpha | (vxl_uint_32(p[0]) << 16) | (vxl_uint_32(p[ps]) << 8) | vxl_uint_32(p[2 * ps]);
+  }
+}
+
+// The columns whose colours one 4-byte read gives (see sample_colour).
+int packed_columns(const vil_image_view<vxl_byte>& im, const std::vector<std::ptrdiff_t>& cols)
+{
+  if (im.planestep() != 1 || im.istep() < 3) return 0;
+  const std::ptrdiff_t row_end = std::ptrdiff_t(im.ni() - 1) * im.istep() + 2;
+  int n = 0;
+  while (n < int(cols.size()) && cols[std::size_t(n)] + 3 <= row_end) ++n;
+  return n;
+}
 }  // namespace
 
 vgl_box_2d<int> qvwr_transform_image::displayArea(int display_width, int display_height,
@@ -191,35 +218,34 @@ void qvwr_transform_image::zoomNNBP3(unsigned char** rows, int ni, int nj,
                                      const vimt_image_2d_of<vxl_byte>& image,
                                      const vimt_transform_2d& i2a)
 {
+  if (ni > 0 && nj > 0) zoomPart(rows, 0, 0, ni, nj, ni, nj, image, i2a, nullptr);
+}
+
+void qvwr_transform_image::zoomPart(unsigned char** out, int i0, int j0, int w, int h, int ni,
+                                    int nj, const vimt_image_2d_of<vxl_byte>& image,
+                                    const vimt_transform_2d& i2a, const vxl_uint_32* grey)
+{
   const vil_image_view<vxl_byte>& im = image.image();
+  const unsigned np = im.nplanes();
+  if (w <= 0 || h <= 0 || im.size() == 0 || np == 0 || np > 4) return;
   const vxl_byte* base = &im(0, 0, 0);
-  if (ni <= 0 || nj <= 0) return;
   const sample_grid grid(ni, nj, im, i2a);
   const std::ptrdiff_t* cols = grid.cols.data();
-  const std::ptrdiff_t ps = im.planestep(), ps2 = 2 * im.planestep();
-  // A pixel's colours side by side, as files load: one 4-byte read gives
-  // all three, wherever the fourth byte is still inside the image row.
-  const bool packed = ps == 1 && im.istep() >= 3;
-  const std::ptrdiff_t row_end = std::ptrdiff_t(im.ni() - 1) * im.istep() + 2;
-  // The columns are the same on every row: so are those read that way, the
-  // first n_packed (held in a local, which the stores below cannot alias).
-  int n_packed = 0;
-  if (packed)
-    while (n_packed < ni && cols[n_packed] + 3 <= row_end) ++n_packed;
-
-  in_bands(ni, nj, [&](int j0, int j1) {
-    const int n = ni, n4 = n_packed;
-    for (int j = j0; j < j1; ++j) {
-      const vxl_byte* src = base + grid.rows[std::size_t(j)];
-      vxl_uint_32* out = reinterpret_cast<vxl_uint_32*>(rows[j]);
-      // Opaque, as the display image's format requires of every pixel.
-      const vxl_uint_32 alpha = 0xff000000u;
-      int i = 0;
-      for (; i < n4; ++i) out[i] = alpha | qFromBigEndian<vxl_uint_32>(src + cols[i]) >> 8;
-      for (; i < n; ++i) {
-        const vxl_byte* p = src + cols[i];
-        out[i] = alpha | (vxl_uint_32(p[0]) << 16) | (vxl_uint_32(p[ps]) << 8) | vxl_uint_32(p[ps2]);
-      }
+  const bool colour = np >= 3;
+  if (!colour && !grey) return;
+  const int n_packed = colour ? packed_columns(im, grid.cols) : 0;
+  const std::ptrdiff_t ps = im.planestep();
+  in_bands(w, h, [&](int b0, int b1) {
+    // Locals, which the stores below cannot alias.
+    const int c0 = i0, c1 = i0 + w;
+    const vxl_uint_32* table = grey;
+    for (int j = b0; j < b1; ++j) {
+      const vxl_byte* src = base + grid.rows[std::size_t(j0 + j)];
+      vxl_uint_32* o = reinterpret_cast<vxl_uint_32*>(out[j]);
+      if (colour)
+        sample_colour(src, cols, c0, c1, n_packed, ps, o);
+      else
+        for (int i = c0; i < c1; ++i) *o++ = table[src[cols[i]]];
     }
   });
 }

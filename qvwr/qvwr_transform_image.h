@@ -39,9 +39,18 @@ class qvwr_transform_image
   void zoomNNBP1(unsigned char** rows, int ni, int nj, const vimt_image_2d_of<vxl_byte>& image,
                  const vimt_transform_2d& i2a, bool hist_eq);
 
-  // Planes 0, 1, 2 into one 32-bit word per output pixel (top byte 0).
+  // Planes 0, 1, 2 into one 32-bit word per output pixel, 0xffRRGGBB.
   void zoomNNBP3(unsigned char** rows, int ni, int nj, const vimt_image_2d_of<vxl_byte>& image,
                  const vimt_transform_2d& i2a);
+
+  // Columns i0 .. i0+w-1 of rows j0 .. j0+h-1 of the ni x nj picture that
+  // zoomNNBP gives without equalisation, as 32-bit words 0xffRRGGBB: colour
+  // as zoomNNBP3 writes it, plane 0 of 1 or 2 planes through grey (256
+  // entries).  Pixel (i0 + i, j0 + j) goes to word i of out[j], so that a
+  // part can be written wherever it is shown, such as a window's pixels.
+  void zoomPart(unsigned char** out, int i0, int j0, int w, int h, int ni, int nj,
+                const vimt_image_2d_of<vxl_byte>& image, const vimt_transform_2d& i2a,
+                const vxl_uint_32* grey);
 };
 
 #endif

@@ -1,9 +1,13 @@
 #include <qvwr/qvwr_fg_image.h>
 
 #include <QImage>
+#include <QPainter>
+#include <QRegion>
+#include <vector>
 #include <QPixmap>
 #include <gtest/gtest.h>
 #include <qvwr/qvwr_viewer.h>
+#include <vil/vil_load_support.h>
 
 #if defined(__SANITIZE_ADDRESS__)
 // A display image too large for memory must come back as Qt's null image.
@@ -260,4 +264,59 @@ TEST(qvwr_fg_image_death, set_needs_a_viewer)
 {
   qvwr_fg_image fig;
   EXPECT_DEATH(fig.set(grey_ramp(4, 4)), "viewer_!=0");
+}
+
+TEST(qvwr_fg_image, painted_from_the_image_as_through_the_display_image)
+{
+  // Colour loaded (interleaved) and planar, grey, grey with alpha; fitted,
+  // zoomed in about a point, and panned partly out of sight.
+  std::vector<vimt_image_2d_of<vxl_byte>> images;
+  for (unsigned np : {3u, 3u, 1u, 2u}) {
+    vimt_image_2d_of<vxl_byte> im(37, 23, np);
+    if (images.size() == 0) im.image() = vil_load_interleaved_view<vxl_byte>(37, 23, np);
+    for (unsigned p = 0; p < np; ++p)
+      for (unsigned j = 0; j < 23; ++j)
+        for (unsigned i = 0; i < 37; ++i) im.image()(i, j, p) = vxl_byte(i * 7 + j * 11 + p * 50);
+    images.push_back(im);
+  }
+  identity_view through(90, 70), from(90, 70);
+  from.fig.set_paint_from_source(true);
+  for (identity_view* v : {&through, &from}) {
+    v->viewer.setUseIdentityMapping(false);
+    v->viewer.worldWindow(vgl_box_2d<double>(0, 36, 0, 22));
+  }
+  // The device of a painting of the whole viewer (clip none or one
+  // rectangle, drawn from the image), or of two rectangles (from the
+  // display image, which the painting builds).
+  auto painted = [](identity_view& v, const QRegion& clip) {
+    const qreal r = v.viewer.devicePixelRatioF();
+    QImage device(QSize(90, 70) * r, QImage::Format_RGB32);
+    device.setDevicePixelRatio(r);
+    device.fill(Qt::blue);
+    QPainter p(&device);
+    if (!clip.isEmpty()) p.setClipRegion(clip);
+    v.viewer.drawGraphics(p, QRect(0, 0, 90, 70));
+    return device;
+  };
+  const QRegion two = QRegion(3, 4, 30, 20) + QRegion(50, 40, 20, 20);
+  for (const vimt_image_2d_of<vxl_byte>& im : images)
+    for (int view = 0; view < 3; ++view) {
+      SCOPED_TRACE(testing::Message() << im.nplanes() << " planes, view " << view);
+      for (identity_view* v : {&through, &from}) {
+        v->fig.set(im);
+        v->viewer.unZoom();
+        if (view > 0) v->viewer.zoomAbout(QPointF(31, 17), 2.7);
+        if (view > 1) v->viewer.pan(QPointF(-60, 25));
+      }
+      EXPECT_TRUE(from.fig.displayImage().isNull());
+      for (const QRegion& clip : {QRegion(), QRegion(8, 6, 62, 34)})
+        EXPECT_TRUE(painted(from, clip) == painted(through, clip));
+      EXPECT_TRUE(from.fig.displayImage().isNull()) << "painting built the display image";
+      EXPECT_TRUE(painted(from, two) == painted(through, two));
+      EXPECT_FALSE(from.fig.displayImage().isNull());
+    }
+  // Equalising needs the whole picture: built at once, as before.
+  from.fig.set(images[2]);
+  from.fig.set_hist_eq(true);
+  EXPECT_FALSE(from.fig.displayImage().isNull());
 }
