@@ -29,44 +29,53 @@ bool display_round(double v, int& out)
   return true;
 }
 
-// Memory offset of the source pixel for each output position along one
-// axis.  Positions start at the last output pixel (last + 0.5) and go down
-// by one subtraction of step per pixel; truncation then picks the nearest
-// source pixel.  Inside the display area the positions lie in the image;
-// the clamp keeps any other caller (or rounding at the edge) inside it too.
+// Memory offset of the source pixel for output positions first ..
+// first + count - 1 along one axis of n_out.  Positions start at the last
+// output pixel (last + 0.5) and go down by one subtraction of step per
+// pixel; truncation then picks the nearest source pixel.  Inside the
+// display area the positions lie in the image; the clamp keeps any other
+// caller (or rounding at the edge) inside it too.
 void source_offsets(std::vector<std::ptrdiff_t>& out, int n_out, double last, double step,
-                    unsigned n_src, std::ptrdiff_t src_step)
+                    unsigned n_src, std::ptrdiff_t src_step, int first, int count)
 {
-  out.resize(std::size_t(n_out));
+  out.resize(std::size_t(count));
   const double hi = double(n_src) - 1.0;
   double pos = last + 0.5;
-  for (int k = n_out - 1; k >= 0; --k) {
-    double v = pos;
-    if (!(v >= 0.0))  // below the image, or NaN
-      v = 0.0;
-    else if (v > hi)
-      v = hi;
-    out[std::size_t(k)] = std::ptrdiff_t(v) * src_step;
+  for (int k = n_out - 1; k >= first; --k) {
+    if (k < first + count) {
+      double v = pos;
+      if (!(v >= 0.0))  // below the image, or NaN
+        v = 0.0;
+      else if (v > hi)
+        v = hi;
+      out[std::size_t(k - first)] = std::ptrdiff_t(v) * src_step;
+    }
     pos -= step;
   }
 }
 
-// The sampling grid of an image-to-output transform: column and row
-// offsets into the image's memory.  Every row uses the same column
-// positions, so they are computed once.
+// The sampling grid of an image-to-output transform over an ni x nj
+// output, for the part of w x h pixels from (i0, j0): column and row
+// offsets into the image's memory, from the part's first.  Every row uses
+// the same column positions, so they are computed once.
 struct sample_grid
 {
   std::vector<std::ptrdiff_t> cols, rows;
 
-  sample_grid(int ni, int nj, const vil_image_view<vxl_byte>& im, const vimt_transform_2d& i2a)
+  sample_grid(int ni, int nj, const vil_image_view<vxl_byte>& im, const vimt_transform_2d& i2a,
+              int i0, int j0, int w, int h)
   {
     const vimt_transform_2d inv = i2a.inverse();
     const vgl_point_2d<double> origin(0.0, 0.0);
     const double step_x = inv.delta(origin, vgl_vector_2d<double>(1.0, 0.0)).x();
     const double step_y = inv.delta(origin, vgl_vector_2d<double>(0.0, 1.0)).y();
     const vgl_point_2d<double> last = inv(ni - 1, nj - 1);
-    source_offsets(cols, ni, last.x(), step_x, im.ni(), im.istep());
-    source_offsets(rows, nj, last.y(), step_y, im.nj(), im.jstep());
+    source_offsets(cols, ni, last.x(), step_x, im.ni(), im.istep(), i0, w);
+    source_offsets(rows, nj, last.y(), step_y, im.nj(), im.jstep(), j0, h);
+  }
+  sample_grid(int ni, int nj, const vil_image_view<vxl_byte>& im, const vimt_transform_2d& i2a)
+    : sample_grid(ni, nj, im, i2a, 0, 0, ni, nj)
+  {
   }
 };
 
@@ -85,20 +94,19 @@ void in_bands(int ni, int nj, F band)
   });
 }
 
-// Columns [i0, i1) of a row of a colour image, src its first pixel's row,
-// into out[0 ..]: opaque, as the 32-bit formats require of every pixel.
-// A pixel's colours side by side, as files load, come with one 4-byte read
-// up to column n_packed, where the fourth byte is still inside the row.
-void sample_colour(const vxl_byte* src, const std::ptrdiff_t* cols, int i0, int i1, int n_packed,
+// The n columns at cols of a row of a colour image, src its first pixel's
+// row, into out: opaque, as the 32-bit formats require of every pixel.  A
+// pixel's colours side by side, as files load, come with one 4-byte read
+// for the first n_packed, where the fourth byte is still inside the row.
+void sample_colour(const vxl_byte* src, const std::ptrdiff_t* cols, int n, int n_packed,
                    std::ptrdiff_t ps, vxl_uint_32* out)
 {
   const vxl_uint_32 alpha = 0xff000000u;
-  const int n4 = std::min(std::max(n_packed, i0), i1);
-  int i = i0;
-  for (; i < n4; ++i) *out++ = alpha | qFromBigEndian<vxl_uint_32>(src + cols[i]) >> 8;
-  for (; i < i1; ++i) {
+  int i = 0;
+  for (; i < n_packed; ++i) out[i] = alpha | qFromBigEndian<vxl_uint_32>(src + cols[i]) >> 8;
+  for (; i < n; ++i) {
     const vxl_byte* p = src + cols[i];
-    *out++ = alpha | (vxl_uint_32(p[0]) << 16) | (vxl_uint_32(p[ps]) << 8) | vxl_uint_32(p[2 * ps]);
+    out[i] = alpha | (vxl_uint_32(p[0]) << 16) | (vxl_uint_32(p[ps]) << 8) | vxl_uint_32(p[2 * ps]);
   }
 }
 
@@ -229,23 +237,23 @@ void qvwr_transform_image::zoomPart(unsigned char** out, int i0, int j0, int w, 
   const unsigned np = im.nplanes();
   if (w <= 0 || h <= 0 || im.size() == 0 || np == 0 || np > 4) return;
   const vxl_byte* base = &im(0, 0, 0);
-  const sample_grid grid(ni, nj, im, i2a);
-  const std::ptrdiff_t* cols = grid.cols.data();
   const bool colour = np >= 3;
   if (!colour && !grey) return;
+  const sample_grid grid(ni, nj, im, i2a, i0, j0, w, h);
+  const std::ptrdiff_t* cols = grid.cols.data();
   const int n_packed = colour ? packed_columns(im, grid.cols) : 0;
   const std::ptrdiff_t ps = im.planestep();
   in_bands(w, h, [&](int b0, int b1) {
     // Locals, which the stores below cannot alias.
-    const int c0 = i0, c1 = i0 + w;
+    const int n = w, n4 = n_packed;
     const vxl_uint_32* table = grey;
     for (int j = b0; j < b1; ++j) {
-      const vxl_byte* src = base + grid.rows[std::size_t(j0 + j)];
+      const vxl_byte* src = base + grid.rows[std::size_t(j)];
       vxl_uint_32* o = reinterpret_cast<vxl_uint_32*>(out[j]);
       if (colour)
-        sample_colour(src, cols, c0, c1, n_packed, ps, o);
+        sample_colour(src, cols, n, n4, ps, o);
       else
-        for (int i = c0; i < c1; ++i) *o++ = table[src[cols[i]]];
+        for (int i = 0; i < n; ++i) o[i] = table[src[cols[i]]];
     }
   });
 }
