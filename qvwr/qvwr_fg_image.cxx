@@ -131,15 +131,14 @@ void qvwr_fg_image::rebuild(bool from_source_allowed)
   QRect dev;
   const unsigned np = image_.nplanes();
   const bool grey = np == 1 || np == 2;
+  if (!area.is_empty()) dev = qvwr_viewer::deviceRect(toRect(area), ratio_);
   from_source_ = from_source_allowed && !area.is_empty() && np <= 4 && !(grey && hist_eq_);
   if (from_source_) {
-    dev = qvwr_viewer::deviceRect(toRect(area), ratio_);
     qimage_ = QImage();
     rgb_ = QImage();
     grey_ = grey;
     if (grey) grey_table_ = greyTable(256);
   } else if (!area.is_empty()) {
-    dev = qvwr_viewer::deviceRect(toRect(area), ratio_);
     const QImage::Format fmt = grey ? QImage::Format_Indexed8 : QImage::Format_RGB32;
     // Keep the buffers when only the content changes: fresh memory costs a
     // page clearing.  Grey is painted through its colours, in 32 bits.
