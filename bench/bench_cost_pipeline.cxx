@@ -185,6 +185,18 @@ void run(benchmark::State& state, unsigned ni, unsigned nj, unsigned np, pipelin
   state.SetLabel(hwy::TargetName(hwy::SupportedAndGeneratedTargets().front()));
 }
 
+// The pipeline on each image at once, a thread each (the caller's for the
+// first), as each state's thread count says.
+void side_by_side(const std::vector<vil_image_view<vxl_byte>>& images,
+                  std::vector<cost_state>& states, pipeline f)
+{
+  std::vector<std::thread> others;
+  for (std::size_t t = 1; t < images.size(); ++t)
+    others.emplace_back([&, t] { f(images[t], states[t]); });
+  f(images[0], states[0]);
+  for (std::thread& o : others) o.join();
+}
+
 // The same pipeline, one thread each, on n images at once: the throughput
 // n CPUs reach with no work shared, the most one image on n threads can
 // hope for on this machine.  An iteration is all n images.
@@ -197,12 +209,7 @@ void run_side_by_side(benchmark::State& state, unsigned ni, unsigned nj, unsigne
     images.push_back(test_image(ni, nj, np));
     f(images[t], states[t]);
   }
-  for (auto _ : state) {
-    std::vector<std::thread> others;
-    for (unsigned t = 1; t < n; ++t) others.emplace_back([&, t] { f(images[t], states[t]); });
-    f(images[0], states[0]);
-    for (std::thread& o : others) o.join();
-  }
+  for (auto _ : state) side_by_side(images, states, f);
   state.counters["MP/s"] = benchmark::Counter(double(n) * ni * nj / 1e6,
                                               benchmark::Counter::kIsIterationInvariantRate);
   state.SetLabel(hwy::TargetName(hwy::SupportedAndGeneratedTargets().front()));
@@ -235,12 +242,7 @@ void run_speedup(benchmark::State& state, unsigned ni, unsigned nj, unsigned np,
     states[0].threads = n;
     threaded.push_back(one / time_ms([&] { f(images[0], states[0]); }));
     states[0].threads = 1;
-    side.push_back(n * one / time_ms([&] {
-                     std::vector<std::thread> others;
-                     for (unsigned t = 1; t < n; ++t) others.emplace_back([&, t] { f(images[t], states[t]); });
-                     f(images[0], states[0]);
-                     for (std::thread& o : others) o.join();
-                   }));
+    side.push_back(n * one / time_ms([&] { side_by_side(images, states, f); }));
   }
   auto median = [](std::vector<double> v) {
     std::sort(v.begin(), v.end());
