@@ -9,6 +9,9 @@
 // separate pipelines with 1 and with N threads; without it N is the number of
 // CPUs the process may run on.  The large fused ones also run side by side on
 // N images, a thread each: the throughput to hold N threads' speed-up against.
+// --target=NAME (also before the benchmark's own options; AVX2, SSE4, ...)
+// runs the vector code on that instruction set at best, as on a processor
+// that has no better one: Highway's targets above it are masked.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -270,13 +273,34 @@ const config configs[] = {
     {"start_250x250/separate", 250, 250, 1, pipeline_separate},
     {"start_250x250/straightforward", 250, 250, 1, pipeline_straightforward},
 };
+// Masks every target better than `name` (better targets have lower bits),
+// as on a processor whose best is `name`.  False, with a message, when this
+// processor cannot run `name` or Highway was not built for it.
+bool mask_targets_above(const std::string& name)
+{
+  for (int64_t t : hwy::SupportedAndGeneratedTargets())
+    if (name == hwy::TargetName(t)) {
+      hwy::DisableTargets(t - 1);
+      return true;
+    }
+  std::fprintf(stderr, "--target=%s: not a target this processor runs; it runs:", name.c_str());
+  for (int64_t t : hwy::SupportedAndGeneratedTargets()) std::fprintf(stderr, " %s", hwy::TargetName(t));
+  std::fprintf(stderr, "\n");
+  return false;
+}
 }  // namespace
 
 int main(int argc, char** argv)
 {
   unsigned threads = vil_thread_team::available();
-  if (argc > 1 && std::string(argv[1]).rfind("--threads=", 0) == 0) {
-    threads = unsigned(std::max(1l, std::strtol(argv[1] + 10, nullptr, 10)));
+  while (argc > 1) {
+    const std::string arg = argv[1];
+    if (arg.rfind("--threads=", 0) == 0)
+      threads = unsigned(std::max(1l, std::strtol(arg.c_str() + 10, nullptr, 10)));
+    else if (arg.rfind("--target=", 0) == 0) {
+      if (!mask_targets_above(arg.substr(9))) return 2;
+    } else
+      break;
     --argc;
     for (int a = 1; a < argc; ++a) argv[a] = argv[a + 1];
   }
