@@ -218,12 +218,27 @@ void run_side_by_side(benchmark::State& state, unsigned ni, unsigned nj, unsigne
   state.SetLabel(hwy::TargetName(hwy::SupportedAndGeneratedTargets().front()));
 }
 
+// m threads at once, each copying buffer from[t] into to[t] (the caller
+// the first).
+void copy_side_by_side(const std::vector<std::vector<float>>& from,
+                       std::vector<std::vector<float>>& to, unsigned m)
+{
+  auto copy = [&](unsigned t) { std::copy(from[t].begin(), from[t].end(), to[t].begin()); };
+  std::vector<std::thread> others;
+  for (unsigned t = 1; t < m; ++t) others.emplace_back(copy, t);
+  copy(0);
+  for (std::thread& o : others) o.join();
+}
+
 // Speed-ups measured in pairs: each iteration runs the pipeline on 1
 // thread, on n threads and on n images side by side, one right after the
 // other, so that the machine's speed, which drifts from second to second
 // on a shared host, is nearly the same for the three.  The counters are
 // the medians over the iterations of the n-thread and side-by-side speed-
-// ups against that iteration's 1-thread run.
+// ups against that iteration's 1-thread run, and of memory's own: n
+// threads each copying an image of floats against one thread copying one.
+// The pipeline streams its images through memory several times, so where
+// memory gains less than n times, so does it.
 void run_speedup(benchmark::State& state, unsigned ni, unsigned nj, unsigned np, pipeline f,
                  unsigned n)
 {
@@ -238,7 +253,9 @@ void run_speedup(benchmark::State& state, unsigned ni, unsigned nj, unsigned np,
     work();
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   };
-  std::vector<double> threaded, side;
+  std::vector<std::vector<float>> from(n, std::vector<float>(std::size_t(ni) * nj, 1.0f)),
+      to(n, std::vector<float>(std::size_t(ni) * nj));
+  std::vector<double> threaded, side, copy;
   for (auto _ : state) {
     states[0].threads = 1;
     const double one = time_ms([&] { f(images[0], states[0]); });
@@ -246,6 +263,8 @@ void run_speedup(benchmark::State& state, unsigned ni, unsigned nj, unsigned np,
     threaded.push_back(one / time_ms([&] { f(images[0], states[0]); }));
     states[0].threads = 1;
     side.push_back(n * one / time_ms([&] { side_by_side(images, states, f); }));
+    const double copy_one = time_ms([&] { copy_side_by_side(from, to, 1); });
+    copy.push_back(n * copy_one / time_ms([&] { copy_side_by_side(from, to, n); }));
   }
   auto median = [](std::vector<double> v) {
     std::sort(v.begin(), v.end());
@@ -253,6 +272,7 @@ void run_speedup(benchmark::State& state, unsigned ni, unsigned nj, unsigned np,
   };
   state.counters["speedup"] = median(threaded);
   state.counters["side_by_side_speedup"] = median(side);
+  state.counters["memory_copy_speedup"] = median(copy);
   state.SetLabel(hwy::TargetName(hwy::SupportedAndGeneratedTargets().front()));
 }
 
