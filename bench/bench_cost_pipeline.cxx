@@ -293,6 +293,7 @@ const config configs[] = {
     {"start_250x250/separate", 250, 250, 1, pipeline_separate},
     {"start_250x250/straightforward", 250, 250, 1, pipeline_straightforward},
 };
+
 // Masks every target better than `name` (better targets have lower bits),
 // as on a processor whose best is `name`.  False, with a message, when this
 // processor cannot run `name` or Highway was not built for it.
