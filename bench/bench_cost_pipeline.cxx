@@ -188,16 +188,22 @@ void run(benchmark::State& state, unsigned ni, unsigned nj, unsigned np, pipelin
   state.SetLabel(hwy::TargetName(hwy::SupportedAndGeneratedTargets().front()));
 }
 
+// body(0) .. body(m-1) at once, a thread each (the caller's for 0).
+template <class F>
+void on_threads(unsigned m, const F& body)
+{
+  std::vector<std::thread> others;
+  for (unsigned t = 1; t < m; ++t) others.emplace_back([&body, t] { body(t); });
+  body(0);
+  for (std::thread& o : others) o.join();
+}
+
 // The pipeline on each image at once, a thread each (the caller's for the
 // first), as each state's thread count says.
 void side_by_side(const std::vector<vil_image_view<vxl_byte>>& images,
                   std::vector<cost_state>& states, pipeline f)
 {
-  std::vector<std::thread> others;
-  for (std::size_t t = 1; t < images.size(); ++t)
-    others.emplace_back([&, t] { f(images[t], states[t]); });
-  f(images[0], states[0]);
-  for (std::thread& o : others) o.join();
+  on_threads(unsigned(images.size()), [&](unsigned t) { f(images[t], states[t]); });
 }
 
 // The same pipeline, one thread each, on n images at once: the throughput
@@ -218,16 +224,11 @@ void run_side_by_side(benchmark::State& state, unsigned ni, unsigned nj, unsigne
   state.SetLabel(hwy::TargetName(hwy::SupportedAndGeneratedTargets().front()));
 }
 
-// m threads at once, each copying buffer from[t] into to[t] (the caller
-// the first).
+// m threads at once, each copying buffer from[t] into to[t].
 void copy_side_by_side(const std::vector<std::vector<float>>& from,
                        std::vector<std::vector<float>>& to, unsigned m)
 {
-  auto copy = [&](unsigned t) { std::copy(from[t].begin(), from[t].end(), to[t].begin()); };
-  std::vector<std::thread> others;
-  for (unsigned t = 1; t < m; ++t) others.emplace_back(copy, t);
-  copy(0);
-  for (std::thread& o : others) o.join();
+  on_threads(m, [&](unsigned t) { std::copy(from[t].begin(), from[t].end(), to[t].begin()); });
 }
 
 // Speed-ups measured in pairs: each iteration runs the pipeline on 1
