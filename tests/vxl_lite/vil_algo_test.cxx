@@ -495,8 +495,9 @@ vil_image_view<vxl_byte> interleaved_copy(const vil_image_view<vxl_byte>& im)
 }  // namespace
 
 // Sizes around the row blocks (8 and 16 rows, single rows below them),
-// widths around the 8-column steps, thin images, colour planes both planar
-// and interleaved, and the slider's range of k, on every instruction set.
+// widths around the 8-column steps, thin images, a width whose rows get a
+// scratch of longer rows, colour planes both planar and interleaved, and
+// the slider's range of k, on every instruction set.
 TEST(VilSmoothGradientRms, SameAsGradientThenBothFiltersAndRange)
 {
   struct Case { unsigned ni, nj, np; double k; };
@@ -504,7 +505,7 @@ TEST(VilSmoothGradientRms, SameAsGradientThenBothFiltersAndRange)
     for (Case c : {Case{37, 23, 1, 0.75}, Case{43, 40, 3, 0.9}, Case{64, 16, 1, 0.5},
                    Case{9, 7, 2, 0.75}, Case{100, 33, 4, 0.9975}, Case{1, 9, 1, 0.75},
                    Case{9, 1, 3, 0.75}, Case{2, 2, 1, 0.6}, Case{3, 3, 1, 0.6},
-                   Case{50, 17, 1, 0.0}}) {
+                   Case{50, 17, 1, 0.0}, Case{1024, 40, 1, 0.75}}) {
       SCOPED_TRACE(::testing::Message() << c.ni << 'x' << c.nj << 'x' << c.np << " k=" << c.k);
       const vil_image_view<vxl_byte> im = random_bytes(c.ni, c.nj, c.np, c.ni * 7 + c.nj);
       vil_image_view<float> expected, out, work;
@@ -567,14 +568,14 @@ TEST(VilSmoothGradientRms, LargeImageStreamsAndReusesItsImages)
 // Column strips of 1, 2 and 3 workers (3 cut them unevenly) give the
 // one-worker bits on every instruction set, for the cost and for stretches to
 // bytes: rows below the last whole group, a last strip that ends in part of a
-// vector, planar and interleaved colour.
+// vector, planar and interleaved colour, a scratch of longer rows.
 TEST(VilSmoothGradientRms, AnyThreadCountGivesTheSameBits)
 {
   struct Case { unsigned ni, nj, np; bool interleaved; };
   on_every_target([] {
     // Images large enough for three workers.
     for (Case c : {Case{2000, 410, 1, false}, Case{901, 870, 3, true}, Case{901, 870, 3, false},
-                   Case{610, 1300, 2, true}}) {
+                   Case{610, 1300, 2, true}, Case{1024, 800, 1, false}}) {
       vil_image_view<vxl_byte> im = random_bytes(c.ni, c.nj, c.np, c.ni + c.nj);
       for (unsigned d = 0; d < 6; ++d)
         vil_fill_disk(im, c.ni * (0.1 + 0.15 * d), c.nj * (0.8 - 0.12 * d), c.nj / 5.0, vxl_byte(250));

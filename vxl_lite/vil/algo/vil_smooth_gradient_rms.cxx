@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <memory>
 #include <vector>
 #include <vil/algo/vil_exp_filter_2d.h>
 #include <vil/algo/vil_gradient_rms_3x3.h>
@@ -40,6 +41,45 @@ struct rows_of_gradient
 bool shares_memory(const vil_image_view<float>& a, const vil_image_view<float>& b)
 {
   return &a == &b || (a.memory_chunk() && a.memory_chunk() == b.memory_chunk());
+}
+
+// Whether a block of row_block rows `pitch` floats apart crowds into a few
+// sets of a cache that maps addresses 4096 bytes apart to the same set (a
+// common L1 data cache), as rows of 1024, 2048 or 4096 floats do: the row
+// passes, which read such a block column by column, then evict their own
+// lines.
+bool rows_crowd(std::ptrdiff_t pitch)
+{
+  using vil_exp_filter_detail::row_block;
+  unsigned in_set[64] = {};
+  for (unsigned r = 0; r < row_block; ++r) {
+    const std::size_t line = std::size_t(r * pitch) * sizeof(float) / 64;
+    if (++in_set[line % 64] > 4) return true;
+  }
+  return false;
+}
+
+// work sized to ni x nj, one plane.  Where plain rows would crowd the cache,
+// it is given rows a cache line longer, and keeps them from call to call;
+// a view of the right size with other steps is left as it is.
+void size_work(vil_image_view<float>& work, unsigned ni, unsigned nj)
+{
+  const bool sized = work.ni() == ni && work.nj() == nj && work.nplanes() == 1;
+  if (sized && (ni < 64 || work.istep() != 1 || !rows_crowd(work.jstep()))) return;
+  if (ni < 64 || !rows_crowd(std::ptrdiff_t(ni))) {
+    if (sized) work = vil_image_view<float>();
+    work.set_size(ni, nj, 1);
+    return;
+  }
+  const std::ptrdiff_t pitch = std::ptrdiff_t(ni) + 16;
+  std::size_t bytes = 0;
+  if (__builtin_mul_overflow(std::size_t(pitch), std::size_t(nj) * sizeof(float), &bytes)) {
+    work.set_size(ni, nj, 1);  // reports and leaves it empty, as any image too large
+    return;
+  }
+  auto chunk = std::make_shared<vil_memory_chunk>(bytes, VIL_PIXEL_FORMAT_FLOAT);
+  work = vil_image_view<float>(chunk, static_cast<float*>(chunk->data()), ni, nj, 1, 1, pitch,
+                               pitch * std::ptrdiff_t(nj));
 }
 
 // The three sweeps.  The first writes the gradient's rows into `kept`, when
@@ -225,7 +265,7 @@ void vil_smooth_gradient_rms(const vil_image_view<vxl_byte>& src, double k,
   // image of its own for this call; so is a gradient that shares either's.
   vil_image_view<float> own_work;
   vil_image_view<float>& work = shares_memory(scratch, dest) ? own_work : scratch;
-  work.set_size(ni, nj, 1);
+  size_work(work, ni, nj);
   if (gradient == &dest || gradient == &scratch) gradient = nullptr;  // it cannot be both
   if (gradient) {
     if (shares_memory(*gradient, dest) || shares_memory(*gradient, work))
@@ -263,7 +303,7 @@ void vil_smooth_gradient_rms(const vil_image_view<float>& gradient, double k,
   vil_image_view<float> own_work;
   const bool own = &scratch == &gradient || shares_memory(scratch, dest) || shares_memory(scratch, g);
   vil_image_view<float>& work = own ? own_work : scratch;
-  work.set_size(ni, nj, 1);
+  size_work(work, ni, nj);
   if (dest.istep() != 1 || work.istep() != 1) {
     vil_exp_filter_2d<float, float, double>(g, work, k, k);
     vil_exp_filter_2d<float, float, double>(work, dest, k, k);

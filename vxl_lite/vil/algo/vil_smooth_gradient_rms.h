@@ -15,7 +15,9 @@
 // dest is resized to src's ni x nj, one plane, and so is scratch, an image
 // a caller running this often keeps from call to call so that nothing of
 // image size is allocated (one that shares dest's memory is left alone, and
-// the call allocates its own).
+// the call allocates its own).  Scratch rows may be given a little more
+// memory than ni floats, for widths such as 1024 or 4096 whose rows would
+// evict each other from the cache.
 // [min_value, max_value] is dest's value range (0, 0 for an empty image).
 // Column strips go to up to n_threads workers (fewer on small or narrow
 // images); the result is the same, bit for bit, for any count.
