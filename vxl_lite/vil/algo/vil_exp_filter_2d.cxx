@@ -76,7 +76,10 @@ void ColumnStepForward(const float* in, double* acc, float* out, unsigned ni, do
   for (; i < ni; ++i) one(i);
 }
 
-void ColumnStepBack(const float* in, double* acc, float* out, unsigned ni, double k)
+// from and out may be the same row (in place); each sample of from is read
+// before out's is written.
+void ColumnStepBack(const float* in, double* acc, const float* from, float* out, unsigned ni,
+                    double k)
 {
   const D d;
   const DF df;
@@ -84,18 +87,17 @@ void ColumnStepBack(const float* in, double* acc, float* out, unsigned ni, doubl
   const double norm = (1.0 - k) / (1.0 + k);
   const float* HWY_RESTRICT s = in;
   double* HWY_RESTRICT a = acc;
-  float* HWY_RESTRICT o = out;
   const V kk = hn::Set(d, k), nn = hn::Set(d, norm);
   unsigned i = 0;
   for (; i + N <= ni; i += N) {
     const V b = hn::LoadU(d, a + i);
-    const V r = hn::Add(hn::PromoteTo(d, hn::LoadU(df, o + i)), hn::Mul(nn, b));
-    hn::StoreU(ToFloat(r), df, o + i);
+    const V r = hn::Add(hn::PromoteTo(d, hn::LoadU(df, from + i)), hn::Mul(nn, b));
+    hn::StoreU(ToFloat(r), df, out + i);
     hn::StoreU(hn::Mul(kk, hn::Add(b, hn::PromoteTo(d, hn::LoadU(df, s + i)))), d, a + i);
   }
   for (; i < ni; ++i) {
     const double b = a[i];
-    o[i] = float(double(o[i]) + norm * b);
+    out[i] = float(double(from[i]) + norm * b);
     a[i] = k * (b + double(s[i]));
   }
 }
@@ -339,7 +341,13 @@ void vil_exp_filter_detail::column_step_forward(const float* in, double* acc, fl
 void vil_exp_filter_detail::column_step_back(const float* in, double* acc, float* out,
                                              unsigned ni, double k)
 {
-  HWY_DYNAMIC_DISPATCH(ColumnStepBack)(in, acc, out, ni, k);
+  HWY_DYNAMIC_DISPATCH(ColumnStepBack)(in, acc, out, out, ni, k);
+}
+
+void vil_exp_filter_detail::column_step_back(const float* in, double* acc, const float* from,
+                                             float* out, unsigned ni, double k)
+{
+  HWY_DYNAMIC_DISPATCH(ColumnStepBack)(in, acc, from, out, ni, k);
 }
 
 void vil_exp_filter_detail::copy_row(const float* in, float* out, unsigned n, bool stream)

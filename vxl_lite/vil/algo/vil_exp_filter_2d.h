@@ -147,6 +147,9 @@ namespace vil_exp_filter_detail
 void column_step_forward(const float* in, double* acc, float* out, unsigned ni, double k,
                          bool stream);
 void column_step_back(const float* in, double* acc, float* out, unsigned ni, double k);
+// The same from the row `from` into out: out = from + norm * acc.
+void column_step_back(const float* in, double* acc, const float* from, float* out, unsigned ni,
+                      double k);
 
 // out[0 .. n-1] = in[0 .. n-1], past the caches when stream.
 void copy_row(const float* in, float* out, unsigned n, bool stream);

@@ -51,6 +51,7 @@ bool shares_memory(const vil_image_view<float>& a, const vil_image_view<float>& 
 bool rows_crowd(std::ptrdiff_t pitch)
 {
   using vil_exp_filter_detail::row_block;
+  if (pitch > -64 && pitch < 64) return false;  // short rows share lines instead
   unsigned in_set[64] = {};
   for (unsigned r = 0; r < row_block; ++r) {
     const std::size_t line = std::size_t(r * pitch) * sizeof(float) / 64;
@@ -65,8 +66,8 @@ bool rows_crowd(std::ptrdiff_t pitch)
 void size_work(vil_image_view<float>& work, unsigned ni, unsigned nj)
 {
   const bool sized = work.ni() == ni && work.nj() == nj && work.nplanes() == 1;
-  if (sized && (ni < 64 || work.istep() != 1 || !rows_crowd(work.jstep()))) return;
-  if (ni < 64 || !rows_crowd(std::ptrdiff_t(ni))) {
+  if (sized && (work.istep() != 1 || !rows_crowd(work.jstep()))) return;
+  if (!rows_crowd(std::ptrdiff_t(ni))) {
     if (sized) work = vil_image_view<float>();
     work.set_size(ni, nj, 1);
     return;
@@ -123,6 +124,12 @@ void smooth_sweeps(const gradient_rows& gradient, unsigned ni, unsigned nj, doub
     float lo = 0, hi = 0;
   };
   std::vector<range> ranges(n_max);
+  // Where dest's rows crowd the cache, the second filter's rows are filtered
+  // in rows of a worker's own, a cache line longer (lag + 1 groups of them,
+  // of which a worker touches its strip only), and then copied to dest.
+  const bool through = rows_crowd(dest.jstep());
+  const std::size_t pitch = std::size_t(ni) + 16, ring = (lag + 1) * std::size_t(row_block);
+  std::unique_ptr<float[]> own_rows(through ? new float[n_max * ring * pitch] : nullptr);
   auto w = [&](unsigned j) { return work.top_left_ptr() + j * work.jstep(); };
   auto d = [&](unsigned j) { return dest.top_left_ptr() + j * dest.jstep(); };
   // Rows of an image far larger than the caches, written in one sweep and
@@ -239,9 +246,23 @@ void smooth_sweeps(const gradient_rows& gradient, unsigned ni, unsigned nj, doub
     // its rows filtered, and the range taken on them.
     std::fill(acc2, acc2 + wi, 0.0);
     range& r = ranges[t];
+    if (!through) {
+      row_sweep(
+          1, false, d, d, [&](unsigned j) { column_step_back(w(j) + i0, acc2, d(j) + i0, wi, k); },
+          [&](unsigned j) { vil_math_detail::add_to_range(d(j) + i0, 1, wi, r.any, r.lo, r.hi); });
+      return;
+    }
+    auto own = [&](unsigned j) {
+      const std::size_t slot = (j / row_block) % (lag + 1) * row_block + j % row_block;
+      return own_rows.get() + (t * ring + slot) * pitch;
+    };
     row_sweep(
-        1, false, d, d, [&](unsigned j) { column_step_back(w(j) + i0, acc2, d(j) + i0, wi, k); },
-        [&](unsigned j) { vil_math_detail::add_to_range(d(j) + i0, 1, wi, r.any, r.lo, r.hi); });
+        1, false, own, d,
+        [&](unsigned j) { column_step_back(w(j) + i0, acc2, d(j) + i0, own(j) + i0, wi, k); },
+        [&](unsigned j) {
+          vil_math_detail::add_to_range(own(j) + i0, 1, wi, r.any, r.lo, r.hi);
+          copy_row(own(j) + i0, d(j) + i0, wi, stream);
+        });
   });
   // Ranges merged in worker order: min and max of the same values.
   bool any = false;
