@@ -60,6 +60,10 @@ bool rows_crowd(std::ptrdiff_t pitch)
   return false;
 }
 
+// The pitch, in floats, of rows ni long made a cache line longer, so that
+// they no longer crowd.
+std::ptrdiff_t longer_pitch(unsigned ni) { return std::ptrdiff_t(ni) + 16; }
+
 // work sized to ni x nj, one plane.  Where plain rows would crowd the cache,
 // it is given rows a cache line longer, and keeps them from call to call;
 // a view of the right size with other steps is left as it is.
@@ -72,7 +76,7 @@ void size_work(vil_image_view<float>& work, unsigned ni, unsigned nj)
     work.set_size(ni, nj, 1);
     return;
   }
-  const std::ptrdiff_t pitch = std::ptrdiff_t(ni) + 16;
+  const std::ptrdiff_t pitch = longer_pitch(ni);
   std::size_t bytes = 0;
   if (__builtin_mul_overflow(std::size_t(pitch), std::size_t(nj) * sizeof(float), &bytes)) {
     work.set_size(ni, nj, 1);  // reports and leaves it empty, as any image too large
@@ -128,7 +132,8 @@ void smooth_sweeps(const gradient_rows& gradient, unsigned ni, unsigned nj, doub
   // in rows of a worker's own, a cache line longer (lag + 1 groups of them,
   // of which a worker touches its strip only), and then copied to dest.
   const bool through = rows_crowd(dest.jstep());
-  const std::size_t pitch = std::size_t(ni) + 16, ring = (lag + 1) * std::size_t(row_block);
+  const std::size_t pitch = std::size_t(longer_pitch(ni));
+  const std::size_t ring = (lag + 1) * std::size_t(row_block);
   std::unique_ptr<float[]> own_rows(through ? new float[n_max * ring * pitch] : nullptr);
   auto w = [&](unsigned j) { return work.top_left_ptr() + j * work.jstep(); };
   auto d = [&](unsigned j) { return dest.top_left_ptr() + j * dest.jstep(); };
